@@ -1,0 +1,11 @@
+// Not built yet: each body comes with its own change.
+
+#include "window/kelvo_bridge.h"
+
+void KelvoBridge::ping_Action()
+{
+}
+
+void KelvoBridge::fadetimer_Action()
+{
+}

@@ -1,0 +1,54 @@
+#pragma once
+// A serial port object with the semantics the bridge relies on, over QSerialPort.
+// Line settings are fixed at creation: 9600 bit/s, 8N1, no flow control, DTR off.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QSerialPort;
+
+namespace platform {
+
+// The machine's ports, through the seam, so tests can list pseudo-terminals.
+[[nodiscard]] qint64 SerialPortCount();
+// The listed name of the port at a 0-based index; empty when there is no such port.
+[[nodiscard]] QString SerialPortName(qint64 index);
+// The device path of a listed port: "/dev/" + its name.
+[[nodiscard]] QString devicePathOf(const QString &listedName);
+
+class SerialPort : public QObject {
+    Q_OBJECT
+public:
+    explicit SerialPort(QObject *parent = nullptr);
+    ~SerialPort() override;
+
+    // The device path the next Open uses.
+    void setSerialPort(const QString &devicePath);
+    [[nodiscard]] QString serialPort() const;
+
+    // Opens the port now set; an open object is closed first. False when it does not open;
+    // a failed open raises no error event.
+    bool Open();
+    void Write(const QByteArray &bytes);
+    void Flush();
+    [[nodiscard]] QByteArray ReadAll();
+    // Harmless on a closed port.
+    void Close();
+    [[nodiscard]] bool isOpen() const;
+    [[nodiscard]] int LastErrorCode() const;
+
+signals:
+    void dataAvailable();
+    // Only for errors of an open port, once for a vanished device.
+    void error();
+
+private:
+    void handleError(int qtError);
+
+    QSerialPort *port_;
+    QString devicePath_;
+    int lastError_ = 0;
+};
+
+} // namespace platform

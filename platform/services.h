@@ -1,0 +1,66 @@
+#pragma once
+// The one seam between the program and the desktop platform. Production uses QtServices, plain Qt;
+// tests install a subclass that scripts what a test must control (dialogs, clock, port list,
+// timer shots, web address, relay endpoint) and keeps Qt for everything else.
+
+#include <QList>
+#include <QPixmap>
+#include <QPoint>
+#include <QSslCertificate>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+namespace platform {
+
+// Results of the coded message box, in the published message-box numbering.
+enum MsgBoxResult : int { msgBoxOk = 1, msgBoxCancel = 2, msgBoxRetry = 4 };
+// Codes of the coded message box: caution icon with OK, caution icon with Retry and Cancel.
+enum MsgBoxCode : int { msgBoxCautionOk = 48, msgBoxCautionRetryCancel = 53 };
+
+class Services {
+public:
+    virtual ~Services();
+
+    // Serial ports of the machine, by name in the platform's order.
+    [[nodiscard]] virtual QStringList serialPortNames() const;
+
+    // Modal message boxes. The plain form shows OK and no icon.
+    virtual void msgBox(const QString &text);
+    // The coded form: 48 caution + OK, 53 caution + Retry/Cancel; returns the button's code.
+    virtual int msgBox(const QString &text, int code, const QString &title);
+
+    virtual void setClipboardText(const QString &text);
+    // Shows a tooltip at a screen position; it hides by itself.
+    virtual void showTooltip(const QPoint &screenPosition, const QString &text);
+    [[nodiscard]] virtual QPoint pointerPosition() const;
+    virtual void openUrl(const QUrl &address);
+
+    // Seconds since 1970, with the fraction.
+    [[nodiscard]] virtual double now() const;
+    // The current date and time as one text, for log lines and status texts.
+    [[nodiscard]] virtual QString dateTimeText() const;
+
+    // Where the relay is reached, and the extra certificate authorities trusted for it
+    // (production: the build setting, 57846, none beyond the system store).
+    [[nodiscard]] virtual QString relayHost() const;
+    [[nodiscard]] virtual quint16 relayPort() const;
+    [[nodiscard]] virtual QList<QSslCertificate> extraCaCertificates() const;
+
+    // False in tests that fire timer shots by hand: timers then keep their state but never
+    // start a real QTimer.
+    [[nodiscard]] virtual bool realTimeTimers() const;
+
+    // A picture resource of the program by name, null when there is none.
+    [[nodiscard]] virtual QPixmap picture(const QString &name) const;
+
+    // Asks the application to quit once control is back in the event loop.
+    virtual void quit(int exitStatus);
+};
+
+// The services in force: the production ones unless a test has installed its own.
+Services &services();
+// Installs replacement services (not owned), or restores the production ones with nullptr.
+void setServices(Services *replacement);
+
+} // namespace platform

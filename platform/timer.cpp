@@ -1,0 +1,57 @@
+#include "platform/timer.h"
+
+#include "platform/services.h"
+
+#include <QTimer>
+
+namespace platform {
+
+Timer::Timer(int periodMs, QObject *parent)
+    : QObject(parent), timer_(new QTimer(this)), period_(periodMs)
+{
+    timer_->setTimerType(Qt::PreciseTimer);
+    connect(timer_, &QTimer::timeout, this, &Timer::fire);
+}
+
+void Timer::setMode(int mode)
+{
+    mode_ = mode;
+    singleFired_ = false;
+    restart();
+}
+
+void Timer::setEnabled(bool enabled)
+{
+    enabled_ = enabled;
+    restart();
+}
+
+bool Timer::isArmed() const
+{
+    if (!enabled_)
+        return false;
+    return mode_ == modeMultiple || (mode_ == modeSingle && !singleFired_);
+}
+
+void Timer::fire()
+{
+    // A stopped timer never fires, whoever asks.
+    if (!isArmed())
+        return;
+    if (mode_ == modeSingle) {
+        singleFired_ = true;
+        timer_->stop();
+    }
+    emit action();
+}
+
+void Timer::restart()
+{
+    timer_->stop();
+    if (!isArmed() || !services().realTimeTimers())
+        return;
+    timer_->setSingleShot(mode_ == modeSingle);
+    timer_->start(period_);
+}
+
+} // namespace platform

@@ -1,0 +1,149 @@
+#pragma once
+// KelvoBridge, the main window: the controls the user works with, the bridge's link controls
+// (both serial ports, the relay socket, the three timers) and the bridge state they share.
+// The bridge core's methods are defined by concern in core/, the window's own in window/.
+
+#include <QByteArray>
+#include <QMainWindow>
+#include <QString>
+
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QStackedWidget;
+
+namespace platform {
+class SerialPort;
+class TlsSocket;
+class Timer;
+} // namespace platform
+
+class KelvoBridge : public QMainWindow {
+    Q_OBJECT
+public:
+    // The one open main window, built and shown on the first call.
+    static KelvoBridge *instance();
+    // The open main window, or nullptr; never creates one.
+    static KelvoBridge *openInstance();
+
+    explicit KelvoBridge(QWidget *parent = nullptr);
+    ~KelvoBridge() override;
+
+    // Bridge state: shared by the serial and relay sides, read and written in place.
+    bool allowPrefs = true;
+    bool allowScan = true;
+    qint64 currentProbe = 0;
+    QByteArray kelvoResults;
+    bool firmwareChecked = false;
+    bool itsAlive = false;
+    qint64 lastRead = 0;
+    qint64 lastRemote = 0;
+    qint64 lastWrite = 0;
+    qint64 levelA = 0;
+    qint64 levelB = 0;
+    bool linked = false;
+    bool logging = false;
+    qint64 pcount = 1;
+    qint64 prefmonitor = 1;
+    bool serverconnected = false;
+
+    // Control accessors: each finds its control by name at every call.
+    [[nodiscard]] platform::SerialPort *kelvoserial() const;
+    [[nodiscard]] platform::TlsSocket *kelvoconnect() const;
+    [[nodiscard]] platform::Timer *ping() const;
+    [[nodiscard]] QStackedWidget *bridgeUI() const;
+    [[nodiscard]] QPushButton *connectButton() const;
+    [[nodiscard]] QComboBox *portselector() const;
+    [[nodiscard]] QLabel *serverinfo() const;
+    [[nodiscard]] QLabel *infoLabel() const;
+    [[nodiscard]] QPushButton *savePrefs() const;
+    [[nodiscard]] QLabel *prefsIntro() const;
+    [[nodiscard]] QCheckBox *blockPower() const;
+    [[nodiscard]] QCheckBox *blockProgram() const;
+    [[nodiscard]] QCheckBox *limitA() const;
+    [[nodiscard]] QLineEdit *maxA() const;
+    [[nodiscard]] QCheckBox *limitB() const;
+    [[nodiscard]] QLineEdit *maxB() const;
+    [[nodiscard]] QLabel *prefsNotes() const;
+    [[nodiscard]] QGroupBox *GroupBox1() const;
+    // The member of the monitor10 set with that index (0, 1, 2), else nullptr.
+    [[nodiscard]] QRadioButton *monitor10(qint64 index) const;
+    [[nodiscard]] QLabel *batteryIcon() const;
+    [[nodiscard]] QLabel *version() const;
+    [[nodiscard]] QPushButton *exitPrefs() const;
+    [[nodiscard]] QPushButton *stopButton() const;
+    [[nodiscard]] QLabel *connectionKey() const;
+    [[nodiscard]] QFrame *Line1() const;
+    [[nodiscard]] QCheckBox *slaveTimeout() const;
+    [[nodiscard]] QLineEdit *timeoutMinutes() const;
+    [[nodiscard]] platform::Timer *fadetimer() const;
+    [[nodiscard]] platform::SerialPort *probe() const;
+    [[nodiscard]] platform::Timer *probeTimer() const;
+
+    // Unit line protocol (core/unit_link.cpp).
+    void sendStimCommand(const QByteArray &command);
+    void kelvoserial_DataAvailable();
+    void kelvoserial_Error();
+    void parseStimData(const QByteArray &line);
+
+    // Relay protocol and remote-command filter (core/relay_protocol.cpp).
+    void kelvoconnect_DataAvailable();
+
+    // Link lifecycle (core/link_lifecycle.cpp).
+    void connectButton_Action();
+    void stopButton_Action();
+    void createServerConnection();
+    void kelvoconnect_Connected();
+    void kelvoconnect_Error();
+    void resetState();
+
+    // Ping tick (core/ping_tick.cpp).
+    void ping_Action();
+    void fadetimer_Action();
+
+    // Key sharing (core/key_sharing.cpp).
+    bool connectionKey_MouseDown(int x, int y);
+    bool _EditCopy_Action();
+
+    // Serial port scan (core/port_scan.cpp).
+    void enumeratePorts();
+    bool _detectSerial_Action();
+    void detectPowerbox();
+    void probe_DataAvailable();
+    void probe_Error();
+    void probeTimer_Action();
+
+    // Status lamp (window/status_lamp.cpp).
+    void setButtonIcon(const QString &colourName);
+
+    // Preferences page (window/preferences_page.cpp).
+    void savePrefs_Action();
+    void exitPrefs_Action();
+    void monitor10_Action(qint64 index);
+
+    // Window events and menu handlers (window/window_events.cpp).
+    void AddMenuHandlers();
+    void Event_Open();
+    void Event_Close();
+    void Event_EnableMenuItems();
+    bool _EditPrefs_Action();
+    bool _FileAbout_Action();
+    bool _showLog_Action(qint64 index);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // Window construction (window/kelvo_bridge.cpp).
+    void Layout();
+    void CreateControls();
+    void _CreateControls0();
+    void _CreateControls1();
+    void bindEvents();
+};
