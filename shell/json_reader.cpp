@@ -1,0 +1,350 @@
+#include "shell/json_reader.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace {
+
+// Decimal order of magnitude of a number text that std::from_chars found out of range: zero or
+// more means too large, less means too small for a double.
+qint64 orderOfMagnitude(QByteArrayView number)
+{
+    qsizetype i = number.startsWith('-') ? 1 : 0;
+    qint64 integerDigits = 0;
+    qint64 digitIndex = 0;
+    qint64 firstSignificant = 0; // index among all mantissa digits
+    bool seenPoint = false;
+    bool seenSignificant = false;
+    for (; i < number.size() && number[i] != 'e' && number[i] != 'E'; ++i) {
+        if (number[i] == '.') {
+            seenPoint = true;
+            continue;
+        }
+        if (!seenSignificant && number[i] != '0') {
+            seenSignificant = true;
+            firstSignificant = digitIndex;
+        }
+        ++digitIndex;
+        if (!seenPoint)
+            ++integerDigits;
+    }
+    qint64 exponent = 0;
+    if (i < number.size()) {
+        ++i;
+        bool negative = false;
+        if (number[i] == '+' || number[i] == '-')
+            negative = number[i++] == '-';
+        for (; i < number.size(); ++i)
+            exponent = qMin<qint64>(exponent * 10 + (number[i] - '0'), qint64(1) << 40);
+        if (negative)
+            exponent = -exponent;
+    }
+    return exponent + integerDigits - 1 - firstSignificant;
+}
+
+class Reader {
+public:
+    explicit Reader(QByteArrayView text) : m_text(text) {}
+
+    JsonReadResult read()
+    {
+        JsonReadResult result;
+        skipWhiteSpace();
+        if (!atEnd() && (peek() == '{' || peek() == '[')) {
+            JsonValue value;
+            if (readValue(value, 0))
+                result.value = std::move(value);
+        } else {
+            fail(QStringLiteral("Parse Error: Expecting '{' or '['"));
+        }
+        if (!result.ok()) {
+            result.error = m_error;
+            result.position = m_errorPosition;
+        }
+        return result;
+    }
+
+private:
+    [[nodiscard]] bool atEnd() const { return m_position >= m_text.size(); }
+    [[nodiscard]] char peek() const { return m_text[m_position]; }
+
+    bool fail(const QString &message)
+    {
+        if (m_error.isEmpty()) {
+            m_error = message;
+            m_errorPosition = m_position;
+        }
+        return false;
+    }
+
+    void skipWhiteSpace()
+    {
+        while (!atEnd() && (peek() == ' ' || peek() == '\t' || peek() == '\n' || peek() == '\r'))
+            ++m_position;
+    }
+
+    bool expect(char wanted)
+    {
+        if (atEnd() || peek() != wanted)
+            return fail(QStringLiteral("Parse Error: Expecting '%1'").arg(QLatin1Char(wanted)));
+        ++m_position;
+        return true;
+    }
+
+    bool readWord(QByteArrayView word, JsonValue value, JsonValue &out)
+    {
+        if (m_text.sliced(m_position).startsWith(word)) {
+            m_position += word.size();
+            out = std::move(value);
+            return true;
+        }
+        return fail(QStringLiteral("Parse Error: Unexpected character"));
+    }
+
+    bool readValue(JsonValue &out, int depth)
+    {
+        if (atEnd())
+            return fail(QStringLiteral("Parse Error: Unexpected end of text"));
+        const char c = peek();
+        if (c == '{' || c == '[') {
+            if (depth >= maxJsonDepth)
+                return fail(QStringLiteral("Parse Error: Nesting too deep"));
+            return c == '{' ? readObject(out, depth + 1) : readArray(out, depth + 1);
+        }
+        if (c == '"') {
+            QByteArray text;
+            if (!readString(text))
+                return false;
+            out = JsonValue(text);
+            return true;
+        }
+        if (c == '-' || (c >= '0' && c <= '9'))
+            return readNumber(out);
+        if (c == 't')
+            return readWord("true", true, out);
+        if (c == 'f')
+            return readWord("false", false, out);
+        if (c == 'n')
+            return readWord("null", JsonValue(), out);
+        return fail(QStringLiteral("Parse Error: Unexpected character"));
+    }
+
+    bool readObject(JsonValue &out, int depth)
+    {
+        ++m_position; // '{'
+        JsonObject object;
+        skipWhiteSpace();
+        if (!atEnd() && peek() == '}') {
+            ++m_position;
+            out = JsonValue(std::move(object));
+            return true;
+        }
+        for (;;) {
+            skipWhiteSpace();
+            if (atEnd() || peek() != '"')
+                return fail(QStringLiteral("Parse Error: Expecting a key"));
+            QByteArray key;
+            if (!readString(key))
+                return false;
+            skipWhiteSpace();
+            if (!expect(':'))
+                return false;
+            skipWhiteSpace();
+            JsonValue value;
+            if (!readValue(value, depth))
+                return false;
+            object.set(key, std::move(value)); // a repeated key: the later value stands
+            skipWhiteSpace();
+            if (atEnd())
+                return fail(QStringLiteral("Parse Error: Unexpected end of text"));
+            if (peek() == '}') {
+                ++m_position;
+                out = JsonValue(std::move(object));
+                return true;
+            }
+            if (!expect(','))
+                return false;
+        }
+    }
+
+    bool readArray(JsonValue &out, int depth)
+    {
+        ++m_position; // '['
+        JsonArray array;
+        skipWhiteSpace();
+        if (!atEnd() && peek() == ']') {
+            ++m_position;
+            out = JsonValue(std::move(array));
+            return true;
+        }
+        for (;;) {
+            skipWhiteSpace();
+            JsonValue value;
+            if (!readValue(value, depth))
+                return false;
+            array.push_back(std::move(value));
+            skipWhiteSpace();
+            if (atEnd())
+                return fail(QStringLiteral("Parse Error: Unexpected end of text"));
+            if (peek() == ']') {
+                ++m_position;
+                out = JsonValue(std::move(array));
+                return true;
+            }
+            if (!expect(','))
+                return false;
+        }
+    }
+
+    static int hexDigit(char c)
+    {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    }
+
+    // The code point as UTF-8, whatever it is: surrogate halves are not joined.
+    static void appendUtf8(QByteArray &out, char32_t codePoint)
+    {
+        if (codePoint < 0x80) {
+            out += char(codePoint);
+        } else if (codePoint < 0x800) {
+            out += char(0xC0 | (codePoint >> 6));
+            out += char(0x80 | (codePoint & 0x3F));
+        } else {
+            out += char(0xE0 | (codePoint >> 12));
+            out += char(0x80 | ((codePoint >> 6) & 0x3F));
+            out += char(0x80 | (codePoint & 0x3F));
+        }
+    }
+
+    bool readString(QByteArray &out)
+    {
+        ++m_position; // opening quote
+        for (;;) {
+            if (atEnd())
+                return fail(QStringLiteral("Parse Error: Unterminated string"));
+            const char c = m_text[m_position++];
+            if (c == '"')
+                return true;
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (atEnd())
+                return fail(QStringLiteral("Parse Error: Unterminated string"));
+            const char escape = m_text[m_position++];
+            switch (escape) {
+            case '"': out += '"'; break;
+            case '\\': out += '\\'; break;
+            case '/': out += '/'; break;
+            case 'b': out += '\b'; break;
+            case 'f': out += '\f'; break;
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            case 't': out += '\t'; break;
+            case 'u': {
+                if (m_text.size() - m_position < 4)
+                    return fail(QStringLiteral("Parse Error: Incomplete \\u escape"));
+                char32_t codePoint = 0;
+                for (int i = 0; i < 4; ++i) {
+                    const int digit = hexDigit(m_text[m_position++]);
+                    if (digit < 0)
+                        return fail(QStringLiteral("Parse Error: Bad \\u escape"));
+                    codePoint = codePoint << 4 | char32_t(digit);
+                }
+                appendUtf8(out, codePoint);
+                break;
+            }
+            default:
+                --m_position;
+                return fail(QStringLiteral("Parse Error: Bad escape"));
+            }
+        }
+    }
+
+    bool skipDigits()
+    {
+        const qsizetype start = m_position;
+        while (!atEnd() && peek() >= '0' && peek() <= '9')
+            ++m_position;
+        return m_position > start;
+    }
+
+    bool readNumber(JsonValue &out)
+    {
+        const qsizetype start = m_position;
+        if (peek() == '-')
+            ++m_position;
+        if (atEnd() || peek() < '0' || peek() > '9')
+            return fail(QStringLiteral("Parse Error: Expecting a digit"));
+        if (peek() == '0')
+            ++m_position;
+        else
+            skipDigits();
+        bool whole = true;
+        if (!atEnd() && peek() == '.') {
+            ++m_position;
+            whole = false;
+            if (!skipDigits())
+                return fail(QStringLiteral("Parse Error: Expecting a digit"));
+        }
+        if (!atEnd() && (peek() == 'e' || peek() == 'E')) {
+            ++m_position;
+            whole = false;
+            if (!atEnd() && (peek() == '+' || peek() == '-'))
+                ++m_position;
+            if (!skipDigits())
+                return fail(QStringLiteral("Parse Error: Expecting a digit"));
+        }
+        const QByteArrayView number = m_text.sliced(start, m_position - start);
+        const char *first = number.data();
+        const char *last = first + number.size();
+
+        // Whole numbers are converted exactly: through a double they would lose digits past 2^53.
+        if (whole) {
+            qint64 integer = 0;
+            const auto [end, error] = std::from_chars(first, last, integer);
+            if (error == std::errc() && end == last) {
+                if (integer >= std::numeric_limits<qint32>::min()
+                    && integer <= std::numeric_limits<qint32>::max())
+                    out = JsonValue(static_cast<qint32>(integer));
+                else
+                    out = JsonValue(integer);
+                return true;
+            }
+        }
+        double real = 0;
+        const auto [end, error] = std::from_chars(first, last, real);
+        if (error == std::errc::result_out_of_range) {
+            if (orderOfMagnitude(number) >= 0) {
+                m_position = start;
+                return fail(QStringLiteral("Parse Error: Number out of range"));
+            }
+            real = number.startsWith('-') ? -0.0 : 0.0; // too small: it reads as zero
+        } else if (error != std::errc() || end != last || !std::isfinite(real)) {
+            m_position = start;
+            return fail(QStringLiteral("Parse Error: Bad number"));
+        }
+        out = JsonValue(real);
+        return true;
+    }
+
+    QByteArrayView m_text;
+    qsizetype m_position = 0;
+    QString m_error;
+    qsizetype m_errorPosition = 0;
+};
+
+} // namespace
+
+JsonReadResult readJson(QByteArrayView text)
+{
+    return Reader(text).read();
+}

@@ -1,0 +1,147 @@
+#include "shell/preferences_module.h"
+
+#include "shell/json_reader.h"
+#include "shell/json_writer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+#include <memory>
+
+namespace PreferencesModule {
+
+namespace {
+
+std::unique_ptr<Prefs> &globalStore()
+{
+    static std::unique_ptr<Prefs> store;
+    return store;
+}
+
+} // namespace
+
+Prefs::Entry::Entry(Prefs &prefs, QString key) : m_prefs(prefs), m_key(std::move(key)) {}
+
+Prefs::Entry &Prefs::Entry::operator=(const JsonValue &value)
+{
+    m_prefs.Set(m_key, value);
+    return *this;
+}
+
+Prefs::Entry &Prefs::Entry::operator=(const Entry &other)
+{
+    return *this = other.value();
+}
+
+Prefs::Entry::operator JsonValue() const
+{
+    return value();
+}
+
+JsonValue Prefs::Entry::value() const
+{
+    return m_prefs.Get(m_key);
+}
+
+Prefs::Prefs(const QString &appName) : mAppName(appName) {}
+
+bool Prefs::Load()
+{
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (dataHome.isEmpty())
+        return false;
+    const QString folder = dataHome + u'/' + mAppName;
+    // The path is kept whatever happens next, so a later Save can create the file.
+    mPreferencesFile = folder + u'/' + mAppName + QStringLiteral(".txt");
+    if (!QDir().mkpath(folder))
+        return false;
+
+    QFile file(mPreferencesFile);
+    if (!file.exists() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+
+    if (QString::fromUtf8(text).trimmed().isEmpty())
+        return true;
+    const JsonReadResult parsed = readJson(text);
+    // A top-level array holds no keys: treated like text that does not parse.
+    if (!parsed.ok() || !parsed.value->isObject())
+        return false;
+    mPreferences = parsed.value->toObject();
+    return true;
+}
+
+bool Prefs::Save() const
+{
+    if (mPreferencesFile.isEmpty())
+        return false;
+    // Written beside the file and renamed over it, so a crash or a full disk never leaves half
+    // a file; in a folder that cannot take the new file it is written in place instead.
+    QSaveFile file(mPreferencesFile);
+    file.setDirectWriteFallback(true);
+    // Unbuffered, so a short write (disk full) shows here: buffered, Qt commits the torn text.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return false;
+    const QByteArray text = writeJson(mPreferences);
+    for (qint64 written = 0; written < text.size();) {
+        const qint64 count = file.write(text.constData() + written, text.size() - written);
+        if (count <= 0)
+            return false; // not committed: the old file stays
+        written += count;
+    }
+    return file.commit();
+}
+
+const JsonValue *Prefs::find(const QString &key) const
+{
+    return mPreferences.find(key.toUtf8());
+}
+
+JsonValue Prefs::Get(const QString &key) const
+{
+    const JsonValue *value = find(key);
+    if (!value)
+        throw PreferenceNotFoundException(key);
+    return *value;
+}
+
+void Prefs::Set(const QString &key, const JsonValue &value)
+{
+    mPreferences.set(key.toUtf8(), value);
+}
+
+JsonValue Prefs::operator[](const QString &key) const
+{
+    return Get(key);
+}
+
+Prefs::Entry Prefs::operator[](const QString &key)
+{
+    return Entry(*this, key);
+}
+
+const JsonObject &Prefs::values() const
+{
+    return mPreferences;
+}
+
+QString Prefs::preferencesFile() const
+{
+    return mPreferencesFile;
+}
+
+void Initialize(const QString &applicationName)
+{
+    globalStore() = std::make_unique<Prefs>(applicationName);
+}
+
+Prefs *Preferences()
+{
+    return globalStore().get();
+}
+
+} // namespace PreferencesModule
