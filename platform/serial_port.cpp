@@ -3,7 +3,6 @@
 #include "platform/services.h"
 
 #include <QSerialPort>
-#include <QSerialPortInfo>
 
 namespace platform {
 
@@ -25,6 +24,18 @@ QString devicePathOf(const QString &listedName)
     return QStringLiteral("/dev/") + listedName;
 }
 
+namespace {
+
+// Errors after which the device is of no more use: Qt would otherwise repeat them in a busy
+// loop while the port stays open (a pulled USB adapter, a hung-up pseudo-terminal).
+bool deviceIsGone(int qtError)
+{
+    return qtError == QSerialPort::ResourceError || qtError == QSerialPort::ReadError
+        || qtError == QSerialPort::WriteError;
+}
+
+} // namespace
+
 SerialPort::SerialPort(QObject *parent) : QObject(parent), port_(new QSerialPort(this))
 {
     port_->setBaudRate(QSerialPort::Baud9600);
@@ -32,12 +43,19 @@ SerialPort::SerialPort(QObject *parent) : QObject(parent), port_(new QSerialPort
     port_->setParity(QSerialPort::NoParity);
     port_->setStopBits(QSerialPort::OneStop);
     port_->setFlowControl(QSerialPort::NoFlowControl);
-    connect(port_, &QSerialPort::readyRead, this, &SerialPort::dataAvailable);
+    connect(port_, &QSerialPort::readyRead, this, [this] {
+        if (!deviceGone_)
+            emit dataAvailable();
+    });
     connect(port_, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError e) { handleError(e); });
 }
 
-SerialPort::~SerialPort() = default;
+SerialPort::~SerialPort()
+{
+    // Closing in the QSerialPort destructor must not reach our handlers.
+    port_->disconnect(this);
+}
 
 void SerialPort::setSerialPort(const QString &devicePath)
 {
@@ -51,28 +69,32 @@ QString SerialPort::serialPort() const
 
 bool SerialPort::Open()
 {
+    // The same device cannot be opened twice (Qt holds a lock file), so reopening means
+    // closing first.
     Close();
     port_->setPortName(devicePath_);
-    if (!port_->open(QIODevice::ReadWrite)) {
+    opening_ = true;
+    const bool opened = port_->open(QIODevice::ReadWrite);
+    if (opened) {
+        // A pseudo-terminal cannot drop DTR; that is no fault of the line.
+        port_->setDataTerminalReady(false);
+    } else {
         lastError_ = port_->error();
-        port_->clearError();
-        return false;
     }
-    // A pseudo-terminal cannot drop DTR; that is no fault of the line.
-    port_->setDataTerminalReady(false);
+    opening_ = false;
     port_->clearError();
-    return true;
+    return opened;
 }
 
 void SerialPort::Write(const QByteArray &bytes)
 {
-    if (port_->isOpen())
+    if (isOpen())
         port_->write(bytes);
 }
 
 void SerialPort::Flush()
 {
-    if (port_->isOpen())
+    if (isOpen())
         port_->flush();
 }
 
@@ -83,6 +105,8 @@ QByteArray SerialPort::ReadAll()
 
 void SerialPort::Close()
 {
+    ++generation_;
+    deviceGone_ = false;
     if (port_->isOpen())
         port_->close();
     port_->clearError();
@@ -90,7 +114,7 @@ void SerialPort::Close()
 
 bool SerialPort::isOpen() const
 {
-    return port_->isOpen();
+    return port_->isOpen() && !deviceGone_;
 }
 
 int SerialPort::LastErrorCode() const
@@ -100,16 +124,29 @@ int SerialPort::LastErrorCode() const
 
 void SerialPort::handleError(int qtError)
 {
-    // Only errors of an open port count; opening and closing report through their results.
-    if (qtError == QSerialPort::NoError || !port_->isOpen())
+    // Only errors of an open port count: a failed open reports through Open's result, and
+    // closing a closed port is no error.
+    if (opening_ || qtError == QSerialPort::NoError || qtError == QSerialPort::NotOpenError
+        || !port_->isOpen() || deviceGone_)
         return;
+    // Raised for line controls a device lacks (DTR on a pseudo-terminal): the line works.
     if (qtError == QSerialPort::UnsupportedOperationError)
         return;
     lastError_ = qtError;
-    if (qtError == QSerialPort::ResourceError || qtError == QSerialPort::ReadError
-        || qtError == QSerialPort::WriteError) {
-        // The device is gone: stop reading so Qt does not report it in a busy loop.
-        port_->close();
+    if (deviceIsGone(qtError)) {
+        // Report once, then close the device underneath. The close is queued because Qt is
+        // inside its own read notifier here; until it runs, repeats are swallowed.
+        deviceGone_ = true;
+        const quint64 generation = generation_;
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation] {
+                if (generation == generation_ && deviceGone_ && port_->isOpen()) {
+                    port_->close();
+                    port_->clearError();
+                }
+            },
+            Qt::QueuedConnection);
     }
     emit error();
 }

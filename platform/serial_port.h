@@ -28,19 +28,22 @@ public:
     [[nodiscard]] QString serialPort() const;
 
     // Opens the port now set; an open object is closed first. False when it does not open;
-    // a failed open raises no error event.
+    // a failed open raises no error event. LastErrorCode then holds Qt's reason.
     bool Open();
     void Write(const QByteArray &bytes);
     void Flush();
     [[nodiscard]] QByteArray ReadAll();
     // Harmless on a closed port.
     void Close();
+    // False once the device has gone away, even before the queued close underneath.
     [[nodiscard]] bool isOpen() const;
+    // The last error Qt reported (QSerialPort::SerialPortError), kept until the next one.
     [[nodiscard]] int LastErrorCode() const;
 
 signals:
     void dataAvailable();
-    // Only for errors of an open port, once for a vanished device.
+    // Only for errors of an open port; once for a device that went away, which is then
+    // closed.
     void error();
 
 private:
@@ -49,6 +52,11 @@ private:
     QSerialPort *port_;
     QString devicePath_;
     int lastError_ = 0;
+    bool opening_ = false;
+    // Set by an error that leaves the device useless; the port counts as closed from then on.
+    bool deviceGone_ = false;
+    // Counts Close calls, so a queued close never touches a port opened again since.
+    quint64 generation_ = 0;
 };
 
 } // namespace platform

@@ -15,13 +15,16 @@ Timer::Timer(int periodMs, QObject *parent)
 
 void Timer::setMode(int mode)
 {
-    mode_ = mode;
+    mode_ = (mode == modeSingle || mode == modeMultiple) ? mode : modeOff;
     singleFired_ = false;
     restart();
 }
 
 void Timer::setEnabled(bool enabled)
 {
+    // Enabling a running timer again keeps its rhythm.
+    if (enabled == enabled_)
+        return;
     enabled_ = enabled;
     restart();
 }

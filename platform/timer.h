@@ -1,7 +1,9 @@
 #pragma once
 // A timer with a period, a mode (0 off, 1 single, 2 multiple) and an enabled flag, over QTimer.
 // Created with mode 0 and enabled, so setting mode 1 or 2 alone starts it; setting mode 1 or 2
-// restarts the period from that moment.
+// restarts the period from that moment. Enabled false stops the firing and keeps the mode;
+// true lets it fire again in its mode, one period later. A single shot fires once per setting
+// of mode 1. Without real-time timers (tests) shots come only from fire().
 
 #include <QObject>
 
@@ -18,6 +20,7 @@ public:
 
     [[nodiscard]] int Period() const { return period_; }
     [[nodiscard]] int Mode() const { return mode_; }
+    // Any value but 1 or 2 means off.
     void setMode(int mode);
     [[nodiscard]] bool Enabled() const { return enabled_; }
     void setEnabled(bool enabled);

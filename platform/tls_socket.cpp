@@ -8,76 +8,137 @@
 
 namespace platform {
 
-TlsSocket::TlsSocket(QObject *parent) : QObject(parent), socket_(new QSslSocket(this))
+namespace {
+
+// How long a closed connection may take to hand its last bytes to the peer.
+constexpr int closeGraceMs = 5000;
+
+QSslConfiguration verifyingConfiguration()
 {
-    socket_->setPeerVerifyMode(QSslSocket::VerifyPeer);
-    connect(socket_, &QSslSocket::encrypted, this, &TlsSocket::connected);
-    connect(socket_, &QSslSocket::readyRead, this, [this] {
-        emit dataAvailable();
-        // Qt raises readyRead only for new bytes; bytes that came while the handler waited
-        // in a modal box would otherwise sit until more traffic arrives.
-        if (socket_->bytesAvailable() > 0)
-            QTimer::singleShot(0, this, [this] {
-                if (socket_->bytesAvailable() > 0)
-                    emit dataAvailable();
-            });
-    });
-    connect(socket_, &QSslSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
-        lastError_ = e;
-        emit error();
-    });
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    const QList<QSslCertificate> extra = services().extraCaCertificates();
+    if (!extra.isEmpty()) {
+        // Setting a CA list ends Qt's on-demand loading of the system store, so the system
+        // certificates are named with the extra ones (read once: it takes a tenth of a second).
+        static const QList<QSslCertificate> systemStore = QSslConfiguration::systemCaCertificates();
+        configuration.setCaCertificates(systemStore + extra);
+    }
+    return configuration;
 }
 
-TlsSocket::~TlsSocket() = default;
+} // namespace
+
+TlsSocket::TlsSocket(QObject *parent) : QObject(parent) {}
+
+TlsSocket::~TlsSocket()
+{
+    if (socket_)
+        socket_->disconnect(this);
+}
 
 void TlsSocket::Connect()
 {
-    socket_->abort();
-    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
-    QList<QSslCertificate> authorities = configuration.caCertificates();
-    authorities += services().extraCaCertificates();
-    configuration.setCaCertificates(authorities);
-    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    socket_->setSslConfiguration(configuration);
-    socket_->connectToHostEncrypted(Address, Port);
+    retire();
+    errorReported_ = false;
+    auto *socket = new QSslSocket(this);
+    socket_ = socket;
+    socket->setSslConfiguration(verifyingConfiguration());
+    connect(socket, &QSslSocket::encrypted, this, [this, socket] {
+        if (socket == socket_)
+            emit connected();
+    });
+    connect(socket, &QSslSocket::readyRead, this, [this, socket] { handleReadyRead(socket); });
+    connect(socket, &QSslSocket::errorOccurred, this,
+            [this, socket](QAbstractSocket::SocketError e) { handleError(socket, e); });
+    socket->connectToHostEncrypted(Address, Port);
 }
 
 void TlsSocket::Write(const QByteArray &bytes)
 {
-    // Never to a connection whose certificate has not been verified.
-    if (socket_->isEncrypted())
+    if (IsConnected())
         socket_->write(bytes);
 }
 
 void TlsSocket::Flush()
 {
-    if (socket_->isEncrypted())
+    if (IsConnected())
         socket_->flush();
 }
 
 QByteArray TlsSocket::ReadAll()
 {
+    if (!socket_)
+        return {};
+    readDuringHandler_ = true;
     return socket_->readAll();
 }
 
 void TlsSocket::Close()
 {
-    // A verified connection is closed after what is queued has gone out; anything else,
-    // a pending connection included, is dropped at once.
-    if (socket_->isEncrypted())
-        socket_->disconnectFromHost();
-    else
-        socket_->abort();
+    retire();
 }
 
 bool TlsSocket::IsConnected() const
 {
-    return socket_->isEncrypted();
+    return socket_ && socket_->isEncrypted() && socket_->state() == QAbstractSocket::ConnectedState;
 }
 
 int TlsSocket::LastErrorCode() const
 {
     return lastError_;
+}
+
+void TlsSocket::handleReadyRead(QSslSocket *socket)
+{
+    if (socket != socket_)
+        return;
+    readDuringHandler_ = false;
+    emit dataAvailable();
+    // Qt raises readyRead only for new bytes and not while its slot runs: bytes that came
+    // while the handler waited in a modal box would sit unseen until more traffic arrives.
+    // Raised again only when the handler did read, so a handler that leaves bytes on purpose
+    // does not spin.
+    if (socket != socket_ || !readDuringHandler_ || reraisePending_ || socket->bytesAvailable() <= 0)
+        return;
+    reraisePending_ = true;
+    QTimer::singleShot(0, this, [this, socket] {
+        reraisePending_ = false;
+        if (socket == socket_ && socket->bytesAvailable() > 0)
+            handleReadyRead(socket);
+    });
+}
+
+void TlsSocket::handleError(QSslSocket *socket, int socketError)
+{
+    // Qt may report one failure more than once (handshake failed, then the host closed).
+    if (socket != socket_ || errorReported_)
+        return;
+    errorReported_ = true;
+    lastError_ = socketError;
+    emit error();
+}
+
+void TlsSocket::retire()
+{
+    QSslSocket *socket = socket_;
+    if (!socket)
+        return;
+    socket_ = nullptr;
+    socket->disconnect(this);
+    if (socket->isEncrypted() && socket->state() == QAbstractSocket::ConnectedState) {
+        // Let what was written and flushed reach the peer, then let the socket go.
+        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(closeGraceMs, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        socket->disconnectFromHost();
+    } else {
+        // Pending, unverified or failed: drop at once, nothing more goes out.
+        socket->abort();
+        socket->deleteLater();
+    }
 }
 
 } // namespace platform

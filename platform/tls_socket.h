@@ -2,6 +2,8 @@
 // The TLS client socket of the relay link, over QSslSocket. The relay's certificate and host
 // name are verified against the system store (plus the seam's extra CAs); a failed
 // verification is an error event, and nothing is ever written to an unverified connection.
+// Each connection gets its own QSslSocket, so nothing of an old connection (a late error,
+// late data) reaches the program after Close or a new Connect.
 
 #include <QByteArray>
 #include <QObject>
@@ -23,22 +25,34 @@ public:
     // Starts connecting to Address:Port and returns at once; a pending or open connection is
     // closed first.
     void Connect();
+    // Only on a verified connection; dropped otherwise.
     void Write(const QByteArray &bytes);
     void Flush();
     [[nodiscard]] QByteArray ReadAll();
-    // Harmless when closed; also aborts a pending connection.
+    // Harmless when closed; also aborts a pending connection. What a verified connection
+    // was given before still goes out to the peer.
     void Close();
     [[nodiscard]] bool IsConnected() const;
+    // The last error, as a QAbstractSocket::SocketError value (SslHandshakeFailedError for a
+    // certificate that does not verify); kept until the next error.
     [[nodiscard]] int LastErrorCode() const;
 
 signals:
     void connected();
     void dataAvailable();
+    // Once per connection: the first error ends it.
     void error();
 
 private:
-    QSslSocket *socket_;
+    void handleReadyRead(QSslSocket *socket);
+    void handleError(QSslSocket *socket, int socketError);
+    void retire();
+
+    QSslSocket *socket_ = nullptr; // the current connection, child of this; null when closed
     int lastError_ = 0;
+    bool errorReported_ = false;
+    bool readDuringHandler_ = false;
+    bool reraisePending_ = false;
 };
 
 } // namespace platform

@@ -1,0 +1,72 @@
+// The production message boxes under offscreen: buttons, icon, plain text and result codes.
+
+#include "platform/services.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SeenBox {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    Qt::TextFormat format = Qt::AutoText;
+    QString text;
+    QString title;
+};
+
+// Presses `press` on the next modal box once it shows, and notes what it showed.
+void answerNextBox(QMessageBox::StandardButton press, SeenBox &seen)
+{
+    QTimer::singleShot(0, qApp, [press, &seen] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box) {
+            answerNextBox(press, seen);
+            return;
+        }
+        seen = {box->icon(), box->standardButtons(), box->textFormat(), box->text(), box->windowTitle()};
+        box->button(press)->click();
+    });
+}
+
+TEST(MessageBox, PlainFormShowsOkWithoutIconAsPlainText)
+{
+    SeenBox seen;
+    answerNextBox(QMessageBox::Ok, seen);
+    platform::services().msgBox(QStringLiteral("<b>Port</b> busy"));
+    EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(seen.format, Qt::PlainText);
+    EXPECT_EQ(seen.text, QStringLiteral("<b>Port</b> busy"));
+}
+
+TEST(MessageBox, CodedFormButtonsAndResults)
+{
+    struct Case {
+        int code;
+        QMessageBox::StandardButton press;
+        QMessageBox::StandardButtons buttons;
+        int result;
+    };
+    const Case cases[] = {
+        {48, QMessageBox::Ok, QMessageBox::Ok, platform::msgBoxOk},
+        {53, QMessageBox::Retry, QMessageBox::Retry | QMessageBox::Cancel, platform::msgBoxRetry},
+        {53, QMessageBox::Cancel, QMessageBox::Retry | QMessageBox::Cancel, platform::msgBoxCancel},
+    };
+    for (const Case &c : cases) {
+        SeenBox seen;
+        answerNextBox(c.press, seen);
+        const int result = platform::services().msgBox(QStringLiteral("No answer & <i>retry</i>?"), c.code, QString());
+        EXPECT_EQ(result, c.result) << c.code;
+        EXPECT_EQ(seen.icon, QMessageBox::Warning);
+        EXPECT_EQ(seen.buttons, c.buttons);
+        EXPECT_EQ(seen.format, Qt::PlainText);
+        EXPECT_EQ(seen.text, QStringLiteral("No answer & <i>retry</i>?"));
+    }
+}
+
+} // namespace

@@ -1,0 +1,86 @@
+#pragma once
+// Platform services for tests: Qt for everything but what a test must control. Installs
+// itself on construction and restores the production services on destruction.
+// Message boxes are recorded and answered from a script, never shown; the clock, the port
+// list, the pointer and the relay endpoint are settable; web addresses, tooltips and quit
+// requests are recorded only; timers fire only through Timer::fire() unless real-time
+// timers are switched on.
+
+#include "platform/services.h"
+
+#include <QList>
+#include <QPoint>
+#include <QQueue>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <functional>
+#include <vector>
+
+class ScriptedServices : public platform::Services {
+public:
+    enum class BoxKind { plain, coded };
+    struct ShownBox {
+        BoxKind kind;
+        QString text;
+        int code;      // 0 for the plain form
+        QString title; // empty for the plain form
+        int answer;    // what the box returned (msgBoxOk for the plain form)
+        int ordinal;   // position among every recorded event, see nextOrdinal()
+    };
+    struct ShownTooltip {
+        QPoint position;
+        QString text;
+        int ordinal;
+    };
+
+    ScriptedServices();
+    ~ScriptedServices() override;
+    ScriptedServices(const ScriptedServices &) = delete;
+    ScriptedServices &operator=(const ScriptedServices &) = delete;
+
+    // --- scripting ---
+    // Answers for the coded boxes, first in first out; with none queued a box answers
+    // msgBoxOk for 48 and msgBoxRetry for 53.
+    void pushAnswer(int answer) { answers_.enqueue(answer); }
+    // Runs while a box "is shown", before it returns: lets a test look at the state then.
+    std::function<void(const ShownBox &)> onBox;
+    double clock = 1'700'000'000.0;
+    QString dateText = QStringLiteral("2023-11-14 22:13:20");
+    QStringList ports;
+    QPoint pointer {100, 200};
+    quint16 port = 0;
+    bool realTimers = false;
+
+    // --- records ---
+    std::vector<ShownBox> boxes;
+    std::vector<ShownTooltip> tooltips;
+    QList<QUrl> openedUrls;
+    QList<int> quitRequests;
+    // A shared counter that orders boxes and tooltips; tests may take numbers from it for
+    // their own events (e.g. a log line seen) to compare order.
+    int nextOrdinal() { return ordinal_++; }
+
+    // --- the services ---
+    [[nodiscard]] QStringList serialPortNames() const override { return ports; }
+    void msgBox(const QString &text) override;
+    int msgBox(const QString &text, int code, const QString &title) override;
+    void showTooltip(const QPoint &screenPosition, const QString &text) override;
+    [[nodiscard]] QPoint pointerPosition() const override { return pointer; }
+    void openUrl(const QUrl &address) override { openedUrls << address; }
+    [[nodiscard]] double now() const override { return clock; }
+    [[nodiscard]] QString dateTimeText() const override { return dateText; }
+    [[nodiscard]] QString relayHost() const override { return QStringLiteral("localhost"); }
+    [[nodiscard]] quint16 relayPort() const override { return port; }
+    [[nodiscard]] QList<QSslCertificate> extraCaCertificates() const override;
+    [[nodiscard]] bool realTimeTimers() const override { return realTimers; }
+    void quit(int exitStatus) override { quitRequests << exitStatus; }
+
+private:
+    QQueue<int> answers_;
+    int ordinal_ = 0;
+};
+
+// The path of one of the test certificate files.
+[[nodiscard]] QString testCertPath(const QString &fileName);
