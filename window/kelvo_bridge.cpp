@@ -368,6 +368,9 @@ KelvoBridge *KelvoBridge::instance()
 {
     if (!theWindow) {
         theWindow = new KelvoBridge; // owns itself: deleted when it closes
+        // The open handling fills the built window from the bridge's surroundings (ports,
+        // stored preferences); a window built alone, as in tests, shows its initial settings.
+        theWindow->Event_Open();
         theWindow->show();
     }
     return theWindow;
@@ -385,7 +388,6 @@ KelvoBridge::KelvoBridge(QWidget *parent) : QMainWindow(parent)
     CreateControls();
     bindEvents();
     AddMenuHandlers();
-    Event_Open();
 }
 
 KelvoBridge::~KelvoBridge()
