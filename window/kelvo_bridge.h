@@ -4,6 +4,7 @@
 // The bridge core's methods are defined by concern in core/, the window's own in window/.
 
 #include <QByteArray>
+#include <QLatin1StringView>
 #include <QMainWindow>
 #include <QString>
 
@@ -117,6 +118,9 @@ public:
     void probe_DataAvailable();
     void probe_Error();
     void probeTimer_Action();
+
+    // One line of the connection log, written only while `logging` is on (core/bridge_log.cpp).
+    void log(QLatin1StringView tag, const QString &text) const;
 
     // Status lamp (window/status_lamp.cpp).
     void setButtonIcon(const QString &colourName);
