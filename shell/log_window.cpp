@@ -198,8 +198,24 @@ void logwindow::logdata(const QString &tag, const QString &text)
     end.beginEditBlock();
     end.insertText(logLine(tag, dateTime, text));
     end.endEditBlock();
-    QScrollBar *bar = log->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    scrollToNewestLater();
+}
+
+// Scrolling after every line would lay out and repaint the view once per line; the user sees
+// the log only when control is back in the event loop, so one scroll per turn of it suffices.
+void logwindow::scrollToNewestLater()
+{
+    if (scrollPending_)
+        return;
+    scrollPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            scrollPending_ = false;
+            QScrollBar *bar = activityLog()->verticalScrollBar();
+            bar->setValue(bar->maximum());
+        },
+        Qt::QueuedConnection);
 }
 
 void logwindow::closeEvent(QCloseEvent *event)

@@ -51,6 +51,9 @@ private:
     void CreateControls();
     void _CreateControls0();
     void placeControls();
+    void scrollToNewestLater();
+
+    bool scrollPending_ = false;
 };
 
 // One log line as it is appended: line ends of the text made "\n", the text trimmed, and the
