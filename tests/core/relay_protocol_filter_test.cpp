@@ -31,6 +31,7 @@ TEST_P(ChannelALimitedTo50, ReachesTheUnitAs)
     reportLevels(c.levelA, 0);
     deliver(c.command);
     ASSERT_TRUE(unit.waitForCommands(1));
+    ASSERT_TRUE(!c.refused || relay.waitForLines(1));
     settle();
     EXPECT_EQ(unit.received(), c.reaches + "\r");
     if (c.refused) {

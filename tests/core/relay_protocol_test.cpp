@@ -42,6 +42,8 @@ TEST_P(Framing, OneReadIsOneMessage)
         ASSERT_TRUE(handled.count() > 0 || handled.wait(5000));
         ASSERT_EQ(handled.count(), 1) << "one send, one read";
     }
+    ASSERT_TRUE(c.relayLines.isEmpty() || relay.waitForLines(c.relayLines.size()));
+    ASSERT_TRUE(c.unitCommands.isEmpty() || unit.waitForCommands(c.unitCommands.size()));
     settle();
 
     EXPECT_EQ(window->serverinfo()->text(), c.status);
@@ -128,6 +130,8 @@ TEST_P(Codes, EffectsOfTheCode)
     window->setButtonIcon(QStringLiteral("grey"));
     services.clock = 1'700'000'500.5;
     deliver(c.message);
+    ASSERT_TRUE(c.relayLines.isEmpty() || relay.waitForLines(c.relayLines.size()));
+    ASSERT_TRUE(c.unitCommands.isEmpty() || unit.waitForCommands(c.unitCommands.size()));
     settle();
 
     EXPECT_EQ(window->linked, c.linked);
