@@ -1,0 +1,93 @@
+// Appending to the connection log must cost the same per line however long the log is.
+// Goals: the last 10,000 of 100,000 lines take at most 1.3 times the first 10,000, and all
+// 100,000 take under 2 s. The last line printed sums them up; the exit status is 1 on a miss.
+
+#include "platform/services.h"
+#include "shell/log_window.h"
+
+#include <QApplication>
+#include <QString>
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Figures {
+    double first10kMs = 0;
+    double last10kMs = 0;
+    double totalMs = 0;
+};
+Figures measured;
+
+// The clock text as the production seam makes it, computed once: the bench measures the log,
+// not the platform's time-zone lookups.
+class FixedClock : public platform::Services {
+public:
+    QString dateTimeText() const override { return text; }
+    QString text = Services::dateTimeText();
+};
+
+// Appends lines in blocks of 10,000 to a fresh, shown window; painting gets its turn every
+// 1,000 lines, as it would between events. Returns each block's time in milliseconds.
+std::vector<double> appendLines(int lines)
+{
+    logwindow window;
+    window.show();
+    const QString message = QStringLiteral("1:50:50:0:0:1:1:85:2.106");
+    std::vector<double> blocks;
+    auto blockStart = Clock::now();
+    for (int i = 1; i <= lines; ++i) {
+        window.logdata(QString(logwindow::serialInTag), message);
+        if (i % 1000 == 0)
+            QCoreApplication::processEvents();
+        if (i % 10000 == 0) {
+            const auto now = Clock::now();
+            blocks.push_back(std::chrono::duration<double, std::milli>(now - blockStart).count());
+            blockStart = now;
+        }
+    }
+    return blocks;
+}
+
+void BM_LogAppend(benchmark::State &state)
+{
+    const int lines = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        const std::vector<double> blocks = appendLines(lines);
+        double total = 0;
+        for (const double ms : blocks)
+            total += ms;
+        state.counters["first10k_ms"] = blocks.front();
+        state.counters["last10k_ms"] = blocks.back();
+        state.counters["ratio"] = blocks.back() / blocks.front();
+        state.counters["total_ms"] = total;
+        if (lines == 100000)
+            measured = {blocks.front(), blocks.back(), total};
+    }
+}
+BENCHMARK(BM_LogAppend)->Arg(10000)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    FixedClock clock;
+    platform::setServices(&clock);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    platform::setServices(nullptr);
+    const double ratio = measured.last10kMs / measured.first10kMs;
+    const bool met = ratio <= 1.3 && measured.totalMs < 2000.0;
+    std::printf("log_append: first10k=%.1fms last10k=%.1fms ratio=%.2f total100k=%.1fms %s\n",
+                measured.first10kMs, measured.last10kMs, ratio, measured.totalMs,
+                met ? "PASS" : "FAIL");
+    return met ? 0 : 1;
+}

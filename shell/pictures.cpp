@@ -1,0 +1,69 @@
+#include "shell/pictures.h"
+
+#include "platform/services.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+#include <array>
+#include <cstddef>
+
+// The resource file lives in a static library: register it before the first read. Kept in the
+// global namespace, where the resource's init function is declared.
+static void registerPictureResources()
+{
+    static bool registered = false;
+    if (!registered) {
+        Q_INIT_RESOURCE(pictures);
+        registered = true;
+    }
+}
+
+namespace {
+
+enum Slot : std::size_t { batterylowSlot, battery25Slot, battery50Slot, battery75Slot, batteryfullSlot, onepixelSlot, slotCount };
+
+constexpr std::array<const char *, slotCount> names{"batterylow", "battery25", "battery50",
+                                                     "battery75", "batteryfull", "onepixel"};
+
+std::array<QPixmap, slotCount> &caches()
+{
+    // Built at first use, when the application exists; emptied before it goes, so no picture
+    // outlives the GUI.
+    static std::array<QPixmap, slotCount> pic;
+    static const bool cleanupAdded = [] {
+        qAddPostRoutine(pictures::clearCachesForTesting);
+        return true;
+    }();
+    (void)cleanupAdded;
+    return pic;
+}
+
+QPixmap cachedPicture(Slot slot)
+{
+    QPixmap &pic = caches()[slot];
+    if (pic.isNull()) {
+        registerPictureResources();
+        pic = platform::services().picture(QString::fromLatin1(names[slot]));
+    }
+    return pic;
+}
+
+} // namespace
+
+namespace pictures {
+
+QPixmap batterylow() { return cachedPicture(batterylowSlot); }
+QPixmap battery25() { return cachedPicture(battery25Slot); }
+QPixmap battery50() { return cachedPicture(battery50Slot); }
+QPixmap battery75() { return cachedPicture(battery75Slot); }
+QPixmap batteryfull() { return cachedPicture(batteryfullSlot); }
+QPixmap onepixel() { return cachedPicture(onepixelSlot); }
+
+void clearCachesForTesting()
+{
+    for (QPixmap &pic : caches())
+        pic = QPixmap();
+}
+
+} // namespace pictures

@@ -1,0 +1,75 @@
+#include "platform/services.h"
+#include "shell/pictures.h"
+
+#include <QHash>
+#include <QImage>
+#include <QSet>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Real resources, with every read counted and chosen names made to give nothing.
+class CountingServices : public platform::Services {
+public:
+    QPixmap picture(const QString &name) const override
+    {
+        ++reads[name];
+        return missing.contains(name) ? QPixmap() : Services::picture(name);
+    }
+    mutable QHash<QString, int> reads;
+    QSet<QString> missing;
+};
+
+class Pictures : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        pictures::clearCachesForTesting();
+        platform::setServices(&services);
+    }
+    void TearDown() override
+    {
+        platform::setServices(nullptr);
+        pictures::clearCachesForTesting();
+    }
+    CountingServices services;
+};
+
+TEST_F(Pictures, ReadOnceThenKept)
+{
+    const QPixmap first = pictures::batterylow();
+    const QPixmap second = pictures::batterylow();
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(first.cacheKey(), second.cacheKey());
+    EXPECT_EQ(services.reads.value(QStringLiteral("batterylow")), 1);
+    EXPECT_EQ(services.reads.size(), 1); // no other picture was touched
+}
+
+TEST_F(Pictures, AMissingPictureIsTriedAgainAndOthersAreUnaffected)
+{
+    services.missing << QStringLiteral("battery50");
+    EXPECT_TRUE(pictures::battery50().isNull());
+    EXPECT_TRUE(pictures::battery50().isNull());
+    EXPECT_EQ(services.reads.value(QStringLiteral("battery50")), 2);
+    EXPECT_FALSE(pictures::battery25().isNull());
+
+    services.missing.clear();
+    EXPECT_FALSE(pictures::battery50().isNull());
+    EXPECT_FALSE(pictures::battery50().isNull());
+    EXPECT_EQ(services.reads.value(QStringLiteral("battery50")), 3);
+    EXPECT_EQ(services.reads.value(QStringLiteral("battery25")), 1);
+}
+
+TEST_F(Pictures, AllSixResourcesLoad)
+{
+    for (const QPixmap &battery : {pictures::batterylow(), pictures::battery25(), pictures::battery50(),
+                                   pictures::battery75(), pictures::batteryfull()})
+        EXPECT_EQ(battery.size(), QSize(35, 20));
+    const QImage blank = pictures::onepixel().toImage();
+    ASSERT_EQ(blank.size(), QSize(1, 1));
+    EXPECT_EQ(blank.pixelColor(0, 0).alpha(), 0);
+    // The levels are told apart by their pictures.
+    EXPECT_NE(pictures::battery25().toImage(), pictures::battery75().toImage());
+}
+
+} // namespace
