@@ -3,7 +3,10 @@
 // (both serial ports, the relay socket, the three timers) and the bridge state they share.
 // The bridge core's methods are defined by concern in core/, the window's own in window/.
 
+#include "core/command_filter.h"
+
 #include <QByteArray>
+#include <QLatin1StringView>
 #include <QMainWindow>
 #include <QString>
 
@@ -51,6 +54,9 @@ public:
     qint64 pcount = 1;
     qint64 prefmonitor = 1;
     bool serverconnected = false;
+    // The remote-command filter's own memory of the levels it may have let each channel reach
+    // since the last valid status line, which resets it.
+    kelvo::FilterMemory filterMemory;
 
     // Control accessors: each finds its control by name at every call.
     [[nodiscard]] platform::SerialPort *kelvoserial() const;
@@ -117,6 +123,9 @@ public:
     void probe_DataAvailable();
     void probe_Error();
     void probeTimer_Action();
+
+    // One line of the connection log, written only while `logging` is on (core/bridge_log.cpp).
+    void log(QLatin1StringView tag, const QString &text) const;
 
     // Status lamp (window/status_lamp.cpp).
     void setButtonIcon(const QString &colourName);

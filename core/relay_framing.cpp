@@ -1,0 +1,49 @@
+#include "core/relay_framing.h"
+
+#include "core/text_rules.h"
+
+namespace kelvo {
+
+RelayFrame frameRelayRead(QByteArrayView raw)
+{
+    QByteArray text = normaliseLineEnds(raw);
+    const qsizetype semicolon = text.indexOf(';');
+    if (semicolon < 0)
+        return {RelayFrame::Kind::RemoteCommand, text};
+    return {RelayFrame::Kind::ServerMessage, text.sliced(semicolon)};
+}
+
+QByteArray serverCode(QByteArrayView message)
+{
+    if (message.size() < 4)
+        return {};
+    return message.sliced(1, 3).toByteArray();
+}
+
+QByteArray issuedKey(QByteArrayView message)
+{
+    constexpr qsizetype keyWindow = 17;
+    return trimmedEnd(message.size() > keyWindow ? message.last(keyWindow) : message);
+}
+
+QByteArray serverNotice(QByteArrayView message)
+{
+    constexpr qsizetype hidden = 15;
+    QByteArray notice("Server message: ");
+    if (message.size() > hidden)
+        notice.append(message.sliced(hidden));
+    return notice;
+}
+
+QList<QByteArray> splitRemoteCommands(QByteArrayView commandText)
+{
+    QList<QByteArray> commands;
+    for (const QByteArray &piece : commandText.toByteArray().split('\n'))
+        if (!piece.isEmpty())
+            commands.append(piece);
+    if (commands.isEmpty())
+        commands.append(QByteArray());
+    return commands;
+}
+
+} // namespace kelvo
