@@ -61,7 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     }
 
     QByteArray buffer; // the bridge's receive buffer
-    for (std::size_t event = 0; !input.atEnd(); ++event) {
+    // Chunks of 0 bytes are empty events; the bound keeps all-zero sizes from looping forever.
+    const std::size_t maxEvents = 2 * size + 16;
+    for (std::size_t event = 0; !input.atEnd() && event < maxEvents; ++event) {
         const QByteArray chunk = input.bytes(sizes[event % sizeCount]);
         buffer += chunk;
         const kelvo::UnitFrame frame = kelvo::frameUnitLine(buffer);
