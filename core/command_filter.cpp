@@ -70,22 +70,43 @@ struct Channel {
     ChannelMemory *memory;
 };
 
-void noteSent(QByteArrayView sent, Channel &ch)
+// What a sent command may have done to one channel's level.
+void noteSent(QByteArrayView sent, char letter, ChannelMemory &memory)
 {
     const QByteArrayView c = judged(sent);
-    if (c.isEmpty() || upper(c[0]) != ch.letter)
+    if (c.isEmpty() || upper(c[0]) != letter)
         return;
-    if (isRaise(c, ch.letter)) {
-        ch.memory->highest.reset();
+    if (isRaise(c, letter)) {
+        memory.highest.reset();
         return;
     }
     const LevelMatch m = findLevel(c);
     if (m.letter < 0)
         return;
     const qint64 n = truncateToInt64(m.value);
-    ch.memory->lowest = std::min(ch.memory->lowest, n);
-    if (ch.memory->highest)
-        ch.memory->highest = std::max(*ch.memory->highest, n);
+    memory.lowest = std::min(memory.lowest, n);
+    if (memory.highest)
+        memory.highest = std::max(*memory.highest, n);
+}
+
+void noteSent(QByteArrayView sent, FilterMemory &memory)
+{
+    noteSent(sent, 'A', memory.a);
+    noteSent(sent, 'B', memory.b);
+    for (FilterMemory::StatusRequest &request : memory.requests) {
+        noteSent(sent, 'A', request.a);
+        noteSent(sent, 'B', request.b);
+    }
+}
+
+// A reported level together with what may have happened to the channel since.
+ChannelMemory since(qint64 reported, const ChannelMemory &after)
+{
+    ChannelMemory merged;
+    merged.lowest = std::min(reported, after.lowest);
+    if (after.highest)
+        merged.highest = std::max(reported, *after.highest);
+    return merged;
 }
 
 } // namespace
@@ -149,9 +170,29 @@ FilterOutcome filterRemoteCommand(const QByteArray &command, const FilterSetting
     }
 
     if (out.allowed)
-        for (Channel &ch : channels)
-            noteSent(out.command, ch);
+        noteSent(out.command, out.memory);
     return out;
+}
+
+void FilterMemory::noteLineSent(QByteArrayView line)
+{
+    const QByteArrayView c = judged(line);
+    if (c.isEmpty() || upper(c[0]) != 'S' || requests.size() >= maxRequests)
+        return;
+    requests.push_back({});
+}
+
+void FilterMemory::resetFromStatus(qint64 levelA, qint64 levelB)
+{
+    if (requests.empty()) {
+        a = since(levelA, a);
+        b = since(levelB, b);
+        return;
+    }
+    const StatusRequest answered = requests.front();
+    requests.erase(requests.begin());
+    a = since(levelA, answered.a);
+    b = since(levelB, answered.b);
 }
 
 } // namespace kelvo

@@ -7,10 +7,12 @@
 // first letter names that channel. A command holding a control byte other than tab is refused.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QtGlobal>
 
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace kelvo {
 
@@ -36,11 +38,29 @@ struct ChannelMemory {
 struct FilterMemory {
     ChannelMemory a;
     ChannelMemory b;
-    // Called on every valid status line with the levels it reports.
-    void resetFromStatus(qint64 levelA, qint64 levelB)
+
+    // A status line answers a request sent earlier, so it tells the levels as they were then:
+    // whatever the filter let through after that request must stay in the memory. Each request
+    // still unanswered, oldest first, keeps what was let through after it was sent.
+    struct StatusRequest {
+        ChannelMemory a = nothingYet();
+        ChannelMemory b = nothingYet();
+    };
+    std::vector<StatusRequest> requests;
+    // More outstanding requests than this are not recorded: their answers then count as lines
+    // that no request is known for, which only makes the memory more careful.
+    static constexpr std::size_t maxRequests = 32;
+
+    // Called for every line written to the unit: one that the unit answers with a status line
+    // (its first byte that is not a blank or tab is "S" in either case) opens a request.
+    void noteLineSent(QByteArrayView line);
+    // Called on every valid status line with the levels it reports: it answers the oldest
+    // request; a line with no request known keeps everything the memory held.
+    void resetFromStatus(qint64 levelA, qint64 levelB);
+
+    [[nodiscard]] static ChannelMemory nothingYet()
     {
-        a = {levelA, levelA};
-        b = {levelB, levelB};
+        return {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min()};
     }
 };
 

@@ -54,6 +54,8 @@ void KelvoBridge::sendStimCommand(const QByteArray &command)
     platform::SerialPort *port = kelvoserial();
     port->Write(command + '\r');
     port->Flush();
+    // A status request: its answer will tell the levels as they are now.
+    filterMemory.noteLineSent(command);
     if (logging)
         log(logwindow::serialOutTag, shown(kelvo::trimmed(command)));
 }

@@ -37,10 +37,17 @@ void run(const Case &c, const FilterMemory &memory)
     EXPECT_EQ(out.command, c.sent) << c.name;
 }
 
+// The status line that answers a request made just now.
+void answered(FilterMemory &m, qint64 a, qint64 b)
+{
+    m.noteLineSent("S");
+    m.resetFromStatus(a, b);
+}
+
 FilterMemory fresh(qint64 a, qint64 b)
 {
     FilterMemory m;
-    m.resetFromStatus(a, b);
+    answered(m, a, b);
     return m;
 }
 
@@ -121,11 +128,44 @@ TEST(CommandFilter, RemembersWhatItLetThrough)
     m = fresh(60, 0);
     EXPECT_TRUE(step(m, "A55", 60)) << "a certain lowering above the maximum";
     EXPECT_FALSE(step(m, "A+", 55)) << "judged by the highest level since the status line";
-    m.resetFromStatus(10, 0);
+    answered(m, 10, 0);
     EXPECT_TRUE(step(m, "A+", 10));
     EXPECT_FALSE(step(m, "A+", 10)) << "unknown after a raise";
-    m.resetFromStatus(10, 0);
+    answered(m, 10, 0);
     EXPECT_TRUE(step(m, "A+", 10));
     FilterMemory unknown;
     EXPECT_FALSE(step(unknown, "A+", 0)) << "nothing known before a status line";
+}
+
+// The serial line is slower than the relay: a status line can answer a request that was sent
+// before the filter let more commands through.
+TEST(CommandFilter, AStatusLineCountsFromTheRequestItAnswers)
+{
+    const FilterSettings s = limitedA("50");
+    auto step = [&](FilterMemory &m, const QByteArray &command, qint64 levelA) {
+        const FilterOutcome out = filterRemoteCommand(command, s, levelA, 0, m);
+        m = out.memory;
+        if (out.allowed)
+            m.noteLineSent(out.command);
+        return out.allowed;
+    };
+    FilterMemory m = fresh(10, 0);
+    m.noteLineSent("S"); // asked while the unit stood at 10
+    EXPECT_TRUE(step(m, "A80", 10)); // clamped to A50
+    m.resetFromStatus(10, 0); // the answer to the request before the clamp
+    EXPECT_FALSE(step(m, "A+", 10)) << "the unit may stand at 50 since the request";
+
+    m = fresh(10, 0);
+    EXPECT_TRUE(step(m, "A+", 10));
+    m.resetFromStatus(11, 0); // a line nobody asked for tells nothing about what came after
+    EXPECT_FALSE(step(m, "A+", 11));
+    answered(m, 11, 0);
+    EXPECT_TRUE(step(m, "A+", 11)) << "an answer to a request made after the raise is fresh";
+
+    m = fresh(10, 0);
+    for (std::size_t i = 0; i < FilterMemory::maxRequests + 5; ++i)
+        m.noteLineSent(" s");
+    EXPECT_EQ(m.requests.size(), FilterMemory::maxRequests) << "unanswered requests stay bounded";
+    m.noteLineSent("K");
+    EXPECT_EQ(m.requests.size(), FilterMemory::maxRequests);
 }

@@ -99,12 +99,14 @@ struct Session {
             memory = out.memory;
             if (out.allowed) {
                 trace += "  sent '" + out.command + "'\n";
+                memory.noteLineSent(out.command);
                 const QByteArray answer = unit.receive(out.command + "\r");
                 checkEffects();
                 if (!answer.isEmpty())
                     takeStatus(answer);
             } else {
                 trace += "  refused '" + out.command + "'\n";
+                memory.noteLineSent("S");
                 takeStatus(unit.receive("S\r"));
             }
         }

@@ -120,6 +120,7 @@ protected:
     {
         window->levelA = a;
         window->levelB = b;
+        window->filterMemory.noteLineSent("S");
         window->filterMemory.resetFromStatus(a, b);
     }
 

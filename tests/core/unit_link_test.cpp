@@ -125,6 +125,7 @@ TEST(UnitLinkStatus, FirstValidLineChecksFirmwareAndOpensTheRelayOnce)
     KelvoBridge &w = *f.window;
     ASSERT_TRUE(f.openUnitPort());
     w.allowPrefs = false;
+    w.filterMemory.noteLineSent("S"); // the line below answers a status request
     ASSERT_TRUE(f.unit.send("600:40:60:0:0:0:0:0:2.107\n"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return receivedLines(f) == 1; }));
     EXPECT_EQ(f.logged(), (QStringList{

@@ -2,9 +2,8 @@
 // handler applies them, in front of a model of the unit. The unit's answers to "S" come back as
 // status lines through the unit framing into the filter's memory. The target stops when the unit
 // model does something the user's blocks and limits forbid.
-//
-// With KELVO_FUZZ_LATE_STATUS=1 in the environment the input also chooses when the unit's answers
-// reach the bridge (the serial line is slower than the relay), instead of before the next read.
+// The input also chooses when the unit's answers reach the bridge: the serial line is slower
+// than the relay, so an answer can come after more commands have been let through.
 
 #include "fuzz_input.h"
 
@@ -20,19 +19,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <iterator>
 
 using fuzz::check;
 using test::UnitLineEffect;
 
 namespace {
-
-const bool lateStatus = [] {
-    const char *value = std::getenv("KELVO_FUZZ_LATE_STATUS");
-    return value && std::strcmp(value, "1") == 0;
-}();
 
 // Maximum texts as a user may type them, besides plain whole numbers.
 const char *const oddMaxima[] = {" 50", "0", "1", "50.5", "+50", "5e1", "50e-1", "abc", "", "-5",
@@ -91,9 +83,8 @@ struct Bridge {
     {
         check(!command.contains('\r') && !command.contains('\n'));
         unitOutput += unit.receive(command + '\r');
+        memory.noteLineSent(command);
         checkUnit();
-        if (!lateStatus)
-            deliverUnitOutput();
     }
 
     // One data-available event of the unit's port, holding everything the unit has answered.
