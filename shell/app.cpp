@@ -86,6 +86,8 @@ int App::runEventLoop()
     m_loopEnded = true;
     quitRoad();
     Event_Close();
+    // The closed windows go before the application object and QApplication do.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return status;
 }
 
