@@ -85,6 +85,7 @@ about::~about()
 
 void about::Layout()
 {
+    setObjectName(QStringLiteral("about"));
     setWindowTitle(QStringLiteral("About Kelvo Connect"));
     // Only a close button: no resizing, minimising, maximising or full screen.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
