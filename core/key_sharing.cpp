@@ -1,13 +1,40 @@
-// Not built yet: each body comes with its own change.
+// Sharing the connection key as a web address on the clipboard.
 
 #include "window/kelvo_bridge.h"
 
+#include "platform/services.h"
+
+#include <QLabel>
+
+namespace {
+
+// The relay's own site, the same host the relay connection uses.
+[[nodiscard]] QString keyLink(const QString &key)
+{
+    return QStringLiteral("https://") + platform::services().relayHost()
+        + QStringLiteral("/connect/?") + key;
+}
+
+} // namespace
+
 bool KelvoBridge::connectionKey_MouseDown(int, int)
 {
+    const QString key = connectionKey()->text();
+    if (key.isEmpty())
+        return true;
+    platform::Services &platformServices = platform::services();
+    platformServices.setClipboardText(keyLink(key));
+    // Below the pointer, where the press was, whatever point of the label it hit.
+    const QPoint pointer = platformServices.pointerPosition();
+    platformServices.showTooltip(QPoint(pointer.x(), pointer.y() + 20),
+                                 QStringLiteral("Key copied to the clipboad"));
     return true;
 }
 
 bool KelvoBridge::_EditCopy_Action()
 {
+    const QString key = connectionKey()->text();
+    if (!key.isEmpty())
+        platform::services().setClipboardText(keyLink(key));
     return true;
 }

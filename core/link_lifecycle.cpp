@@ -1,27 +1,149 @@
-// Not built yet: each body comes with its own change.
+// Bringing the unit link and the relay link up and down, and the return to the idle state.
 
 #include "window/kelvo_bridge.h"
 
+#include "build_settings.h"
+#include "core/welcome_text.h"
+#include "platform/serial_port.h"
+#include "platform/services.h"
+#include "platform/timer.h"
+#include "platform/tls_socket.h"
+#include "shell/log_window.h"
+#include "shell/pictures.h"
+#include "shell/preferences_module.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+// Every line to the relay goes out at once.
+void sendToRelay(platform::TlsSocket &relay, const QByteArray &line)
+{
+    relay.Write(line + '\r');
+    relay.Flush();
+}
+
+} // namespace
+
 void KelvoBridge::connectButton_Action()
 {
+    // The flags decide, never the caption: after the relay's close it still reads "Disconnect".
+    if (serverconnected && linked) {
+        // End the remote control only; the relay link stays up.
+        sendToRelay(*kelvoconnect(), QByteArrayLiteral(";end"));
+        linked = false;
+        log(logwindow::serverOutTag, QStringLiteral(";end"));
+        setButtonIcon(QStringLiteral("amber"));
+        sendStimCommand(QByteArrayLiteral("K"));
+        return;
+    }
+    if (serverconnected) {
+        resetState();
+        return;
+    }
+
+    const QString name = portselector()->currentText();
+    platform::SerialPort *port = kelvoserial();
+    port->setSerialPort(platform::devicePathOf(name));
+    if (port->Open()) {
+        allowScan = false;
+        log(logwindow::statusTag, QStringLiteral("Opened serial port ") + name);
+        if (PreferencesModule::Prefs *prefs = PreferencesModule::Preferences())
+            prefs->Set(QStringLiteral("serial"), name);
+        itsAlive = false;
+        platform::Timer *tick = ping();
+        tick->setMode(platform::Timer::modeMultiple);
+        tick->setEnabled(true);
+        sendStimCommand(QByteArrayLiteral("S"));
+        portselector()->setEnabled(false);
+        return;
+    }
+
+    log(logwindow::errorTag, QStringLiteral("Unable to open serial port ") + name);
+    allowScan = true;
+    platform::services().msgBox(
+        QStringLiteral("Error opening serial port. Please check the cable is connected"),
+        platform::msgBoxCautionOk, QString());
 }
 
 void KelvoBridge::stopButton_Action()
 {
+    sendStimCommand(QByteArrayLiteral("K"));
 }
 
 void KelvoBridge::createServerConnection()
 {
+    const QString host = platform::services().relayHost();
+    const quint16 relayPort = platform::services().relayPort();
+    platform::TlsSocket *relay = kelvoconnect();
+    relay->Address = host;
+    relay->Port = relayPort;
+    log(logwindow::statusTag,
+        QStringLiteral("Opening connection to ") + host + u':' + QString::number(relayPort));
+    relay->Connect();
 }
 
 void KelvoBridge::kelvoconnect_Connected()
 {
+    serverconnected = true;
+    const QString connectedText = QStringLiteral("Connected to server");
+    serverinfo()->setText(connectedText);
+    log(logwindow::statusTag, connectedText);
+    platform::TlsSocket *relay = kelvoconnect();
+    relay->Write(QByteArrayLiteral(";getkey:Kelvo Connect build ")
+                 + QByteArray::number(buildSettings::buildNumber) + '\r');
+    log(logwindow::serverOutTag, QStringLiteral(";getkey"));
+    relay->Flush();
+    connectButton()->setText(QStringLiteral("Disconnect"));
+    setButtonIcon(QStringLiteral("amber"));
 }
 
 void KelvoBridge::kelvoconnect_Error()
 {
+    log(logwindow::errorTag,
+        QStringLiteral("Network error ") + QString::number(kelvoconnect()->LastErrorCode()));
+    ping()->setEnabled(false);
+    // With the relay gone nobody can switch the outputs off remotely any more, and the
+    // stopped tick no longer runs the inactivity timeout: switch them off here.
+    if (linked)
+        sendStimCommand(QByteArrayLiteral("K"));
 }
 
 void KelvoBridge::resetState()
 {
+    platform::TlsSocket *relay = kelvoconnect();
+    if (serverconnected) {
+        relay->Write(QByteArrayLiteral(";quit\r"));
+        log(logwindow::serverOutTag, QStringLiteral(";quit"));
+        relay->Flush();
+        relay->Close();
+        serverconnected = false;
+        linked = false;
+        log(logwindow::statusTag, QStringLiteral("Server connection closed"));
+    } else {
+        // A connection still being opened is dropped too, so no late Connected event can
+        // raise the relay link while the unit's port is closed.
+        relay->Close();
+    }
+    kelvoserial()->Close();
+    kelvoResults.clear();
+    allowScan = true;
+    batteryIcon()->setPixmap(pictures::onepixel());
+    version()->setText(QString());
+    connectionKey()->setText(QString());
+    infoLabel()->setText(welcomeText());
+    allowPrefs = false;
+    firmwareChecked = false;
+    ping()->setEnabled(false);
+    lastRead = 0;
+    lastRemote = 0;
+    portselector()->setEnabled(true);
+    connectButton()->setText(QStringLiteral("Connect"));
+    setButtonIcon(QStringLiteral("red"));
+    serverinfo()->setText(QStringLiteral("Not connected"));
+    QPushButton *off = stopButton();
+    off->setEnabled(false);
+    off->hide();
 }

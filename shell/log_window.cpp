@@ -150,7 +150,7 @@ void logwindow::placeControls()
     const QWidget *content = centralWidget();
     const int growX = content->width() - contentWidth;
     const int growY = content->height() - contentHeight;
-    activityLog()->setGeometry(33, 81, 547 + growX, 277 + growY);
+    textArea()->setGeometry(33, 81, 547 + growX, 277 + growY);
     Label1()->setGeometry(33, 10, 547 + growX, 59);
     copyLog()->setGeometry(33, 370 + growY, 219, 22);
     clearLog()->setGeometry(479 + growX, 370 + growY, 101, 22);
@@ -163,7 +163,12 @@ bool logwindow::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-QPlainTextEdit *logwindow::activityLog() const { return findChild<QPlainTextEdit *>(QStringLiteral("activityLog")); }
+// Whoever reads the text area sees every line logged so far.
+QPlainTextEdit *logwindow::activityLog() const
+{
+    appendPendingLines();
+    return textArea();
+}
 QLabel *logwindow::Label1() const { return findChild<QLabel *>(QStringLiteral("Label1")); }
 QPushButton *logwindow::copyLog() const { return findChild<QPushButton *>(QStringLiteral("copyLog")); }
 QPushButton *logwindow::clearLog() const { return findChild<QPushButton *>(QStringLiteral("clearLog")); }
@@ -189,17 +194,39 @@ void logwindow::Event_Close()
 
 void logwindow::logdata(const QString &tag, const QString &text)
 {
-    const QString dateTime = platform::services().dateTimeText();
-    QPlainTextEdit *log = activityLog();
-    // Inserted at the end through a cursor of its own: constant work per line, and the
-    // user's selection is left alone.
-    QTextCursor end(log->document());
+    pendingLines_ += logLine(tag, platform::services().dateTimeText(), text);
+    if (appendQueued_)
+        return;
+    appendQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            appendQueued_ = false;
+            appendPendingLines();
+            QScrollBar *bar = textArea()->verticalScrollBar();
+            bar->setValue(bar->maximum());
+        },
+        Qt::QueuedConnection);
+}
+
+// Laying out the shown text area costs far more per insertion than per line, and the user
+// sees the log only once control is back in the event loop: the lines of one turn of it go
+// in together, at the end, through a cursor of its own (the user's selection stays).
+void logwindow::appendPendingLines() const
+{
+    if (pendingLines_.isEmpty())
+        return;
+    QTextCursor end(textArea()->document());
     end.movePosition(QTextCursor::End);
     end.beginEditBlock();
-    end.insertText(logLine(tag, dateTime, text));
+    end.insertText(pendingLines_);
     end.endEditBlock();
-    QScrollBar *bar = log->verticalScrollBar();
-    bar->setValue(bar->maximum());
+    pendingLines_.clear();
+}
+
+QPlainTextEdit *logwindow::textArea() const
+{
+    return findChild<QPlainTextEdit *>(QStringLiteral("activityLog"));
 }
 
 void logwindow::closeEvent(QCloseEvent *event)

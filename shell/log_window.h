@@ -38,7 +38,8 @@ public:
     void copyLog_Action();
     void clearLog_Action();
     void Event_Close();
-    // Appends one line (tag, blank, date and time, ": ", trimmed text) and scrolls to it.
+    // Appends one line (tag, blank, date and time, ": ", trimmed text); the text area shows it,
+    // scrolled into view, once control is back in the event loop, and activityLog() at once.
     void logdata(const QString &tag, const QString &text);
 
 protected:
@@ -51,6 +52,12 @@ private:
     void CreateControls();
     void _CreateControls0();
     void placeControls();
+    void appendPendingLines() const;
+    [[nodiscard]] QPlainTextEdit *textArea() const;
+
+    // Lines logged since control last returned to the event loop, not yet in the text area.
+    mutable QString pendingLines_;
+    bool appendQueued_ = false;
 };
 
 // One log line as it is appended: line ends of the text made "\n", the text trimmed, and the

@@ -120,6 +120,7 @@ TEST_F(LogWindow, LinesAppendAsPlainTextAndTheNewestIsInView)
     EXPECT_EQ(text(), QStringLiteral(" STATUS 10/12/2026 09:50: <b>bold?</b>\nsecond\n"));
     for (int i = 0; i < 200; ++i)
         window->logdata(QStringLiteral(">SERIAL"), QStringLiteral("S"));
+    QCoreApplication::processEvents(); // the view follows once control is back in the event loop
     QScrollBar *bar = window->activityLog()->verticalScrollBar();
     EXPECT_GT(bar->maximum(), 0);
     EXPECT_EQ(bar->value(), bar->maximum());
