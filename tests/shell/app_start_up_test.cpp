@@ -4,6 +4,7 @@
 #include "app_test_fixture.h"
 
 #include "build_settings.h"
+#include "shell/main_menu_bar.h"
 #include "shell/preferences_module.h"
 
 #include <QFileInfo>
@@ -109,6 +110,8 @@ TEST_F(AppTest, StartUpBuildsTheMainWindowAfterTheStore)
     app.startUp();
     ASSERT_NE(KelvoBridge::openInstance(), nullptr);
     EXPECT_TRUE(KelvoBridge::openInstance()->isVisible());
+    // The one menu bar, built with the application object, is the window's.
+    EXPECT_EQ(KelvoBridge::openInstance()->menuWidget(), MainMenuBar::instance());
     EXPECT_NE(Preferences(), nullptr);
     EXPECT_EQ(App::instance(), &app);
 }
@@ -120,7 +123,8 @@ TEST_F(AppTest, AStartUpWithAFileLackingKeysOpensTheWindow)
     services.ports = {QStringLiteral("ttyFAKE0")};
     App app;
     EXPECT_NO_THROW(app.startUp());
-    EXPECT_NE(KelvoBridge::openInstance(), nullptr);
+    ASSERT_NE(KelvoBridge::openInstance(), nullptr);
+    EXPECT_TRUE(KelvoBridge::openInstance()->isVisible());
 }
 
 TEST_F(AppTest, VersionNumbersComeFromTheBuild)
