@@ -91,6 +91,8 @@ TEST_F(AppTest, AFileThatIsNotJsonStaysUntilTheSaveAtQuitReplacesIt)
     app.startUp();
     EXPECT_EQ(readFile(), garbage);
     EXPECT_EQ(keysInOrder(), defaultsText);
+    // What the run changes goes to the file with the defaults.
+    (*Preferences())[QStringLiteral("serial")] = QStringLiteral("ttyUSB7");
 
     EXPECT_EQ(runLoop(app, [] { App::instance()->quitRoad(); }), 0);
 
@@ -98,6 +100,7 @@ TEST_F(AppTest, AFileThatIsNotJsonStaysUntilTheSaveAtQuitReplacesIt)
     EXPECT_NE(written, garbage);
     EXPECT_TRUE(written.contains("\"maxA\"")) << written.constData();
     EXPECT_TRUE(written.contains("\"slaveTimeout\"")) << written.constData();
+    EXPECT_TRUE(written.contains("\"serial\":\"ttyUSB7\"")) << written.constData();
 }
 
 // The main window is built only once the store is ready, so its open event finds the keys.
