@@ -4,6 +4,7 @@
 #include "window/kelvo_bridge.h"
 
 #include "core/welcome_text.h"
+#include "shell/about_window.h"
 #include "shell/log_window.h"
 #include "shell/main_menu_bar.h"
 #include "shell/preferences_module.h"
@@ -297,17 +298,15 @@ TEST_F(WindowEvents, ClosingTheMainWindowClosesTheLogAndAboutWindowsOnly)
     window = KelvoBridge::instance();
     item("showLog")->trigger();
     const QPointer<logwindow> log = logwindow::openInstance();
-    // The about window is found by its name among the open windows.
-    QWidget about;
-    about.setObjectName(QStringLiteral("about"));
-    about.show();
+    const QPointer<about> aboutWindow = about::instance();
     ASSERT_TRUE(log && log->isVisible());
+    ASSERT_TRUE(aboutWindow && aboutWindow->isVisible());
     const auto boxesBefore = services.boxes.size();
 
     window->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(log.isNull());
-    EXPECT_FALSE(about.isVisible());
+    EXPECT_TRUE(aboutWindow.isNull() || !aboutWindow->isVisible());
     EXPECT_EQ(services.boxes.size(), boxesBefore);
     EXPECT_TRUE(readFile() == QByteArray("<unreadable>")); // nothing saved at close
 }
