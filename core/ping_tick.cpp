@@ -1,11 +1,114 @@
-// Not built yet: each body comes with its own change.
+// The ping tick: polls the unit while a remote user is linked, keeps the relay link alive while
+// none is, and on every tick checks the inactivity timeout and whether the unit still answers.
 
 #include "window/kelvo_bridge.h"
 
+#include "core/text_number.h"
+#include "platform/services.h"
+#include "platform/timer.h"
+#include "platform/tls_socket.h"
+#include "shell/log_window.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include <limits>
+#include <optional>
+
+namespace {
+
+constexpr qint64 keepAliveTick = 6;
+constexpr qint64 noResponseMargin = 20;
+constexpr double secondsPerMinute = 60.0;
+
+bool isChecked(const QRadioButton *button) { return button && button->isChecked(); }
+
+// trunc(minutes x 60) + lastRemote, or nothing when it does not fit in 64 bits: such a limit
+// lies beyond any clock, so it never fires rather than wrapping into the past.
+std::optional<qint64> inactivityLimit(double minutes, qint64 lastRemote)
+{
+    const double seconds = minutes * secondsPerMinute;
+    if (kelvo::exceedsInt64(seconds))
+        return std::nullopt;
+    const qint64 span = kelvo::truncateToInt64(seconds);
+    if (span > std::numeric_limits<qint64>::max() - lastRemote)
+        return std::nullopt;
+    return span + lastRemote;
+}
+
+// lastRead + margin < lastWrite, where a sum past the 64-bit range is later than any write.
+bool unitSilent(qint64 lastRead, qint64 lastWrite)
+{
+    if (lastRead > std::numeric_limits<qint64>::max() - noResponseMargin)
+        return false;
+    return lastRead + noResponseMargin < lastWrite;
+}
+
+} // namespace
+
 void KelvoBridge::ping_Action()
 {
+    platform::Timer *tick = ping();
+    if (!serverconnected) {
+        tick->setEnabled(false);
+    } else {
+        if (pcount == 7)
+            pcount = 1;
+        // The monitor interval is read from the page at every tick, saved or not.
+        if (linked && !isChecked(monitor10(0))) {
+            if (!isChecked(monitor10(2)) || pcount % 2 == 0)
+                sendStimCommand("S");
+        }
+        if (!linked && pcount == keepAliveTick) {
+            setButtonIcon(QStringLiteral("grey"));
+            fadetimer()->setMode(platform::Timer::modeSingle);
+        }
+        pcount = pcount + 1;
+    }
+
+    if (slaveTimeout()->isChecked() && lastRemote > 0) {
+        const double minutes = kelvo::textNumber(timeoutMinutes()->text().toUtf8());
+        if (minutes > 0) {
+            const std::optional<qint64> limit = inactivityLimit(minutes, lastRemote);
+            if (limit && platform::services().now() > static_cast<double>(*limit)) {
+                log(logwindow::statusTag, QStringLiteral("Timeout - no remote commands received"));
+                sendStimCommand("K");
+                lastRemote = 0;
+                tick->setEnabled(false);
+                platform::services().msgBox(
+                    QStringLiteral("Outputs turned off. No commands were received by the end of the timeout period"));
+                const qint64 now = kelvo::truncateToInt64(platform::services().now());
+                lastWrite = now;
+                lastRead = now;
+                tick->setEnabled(true);
+            }
+        }
+    }
+
+    if (unitSilent(lastRead, lastWrite) || !itsAlive) {
+        tick->setEnabled(false);
+        log(logwindow::serialTag, QStringLiteral("Timeout - Q6 not responding"));
+        const int answer = platform::services().msgBox(
+            QStringLiteral("No response from the Q6. Please check the connection then click Retry, or click Cancel "
+                           "to disconnect"),
+            platform::msgBoxCautionRetryCancel, QString());
+        if (answer == platform::msgBoxCancel) {
+            resetState();
+        } else {
+            tick->setEnabled(true);
+            sendStimCommand("S");
+        }
+    }
 }
 
 void KelvoBridge::fadetimer_Action()
 {
+    setButtonIcon(QStringLiteral("amber"));
+    const QByteArray line = ";ping=" + connectionKey()->text().toLatin1();
+    log(logwindow::serverOutTag, QString::fromLatin1(line));
+    platform::TlsSocket *relay = kelvoconnect();
+    relay->Write(line + '\r');
+    relay->Flush();
 }

@@ -1,0 +1,331 @@
+// The ping tick on a real unit port and relay link, its timer shots fired by hand and the clock
+// scripted: polling by the monitor interval, the keep-alive, the inactivity timeout and the
+// no-response check.
+
+#include "core/relay_protocol_fixture.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include <limits>
+
+namespace {
+
+using bridgetest::LinkedBridge;
+
+class PingTick : public LinkedBridge {
+protected:
+    void SetUp() override
+    {
+        LinkedBridge::SetUp();
+        startPing();
+        window->lastRead = kelvo_now();
+        window->lastWrite = window->lastRead;
+    }
+
+    [[nodiscard]] qint64 kelvo_now() const { return static_cast<qint64>(services.clock); }
+
+    void tick()
+    {
+        ASSERT_TRUE(window->ping()->isArmed()) << "the tick must be due";
+        window->ping()->fire();
+    }
+
+    void armInactivity(const QString &minutes)
+    {
+        window->slaveTimeout()->setChecked(true);
+        window->timeoutMinutes()->setText(minutes);
+    }
+};
+
+struct MonitorCase {
+    const char *name;
+    qint64 index;
+    QList<int> pollTicks; // ticks 1 to 6 that send "S"
+};
+
+void PrintTo(const MonitorCase &c, std::ostream *out) { *out << c.name; }
+
+class MonitorInterval : public PingTick, public ::testing::WithParamInterface<MonitorCase> {};
+
+TEST_P(MonitorInterval, PollsWhileLinkedOnItsTicks)
+{
+    const MonitorCase &c = GetParam();
+    window->linked = true;
+    window->monitor10(c.index)->setChecked(true);
+    unit.setSilent(true); // only the polls matter here
+    qsizetype polls = 0;
+    for (int t = 1; t <= 6; ++t) {
+        ASSERT_EQ(window->pcount, t);
+        tick();
+        if (c.pollTicks.contains(t)) {
+            ++polls;
+            ASSERT_TRUE(unit.waitForCommands(polls)) << "tick " << t;
+        }
+        window->lastRead = window->lastWrite; // the unit counts as answering
+    }
+    settle();
+    EXPECT_EQ(unit.commands(), QList<QByteArray>(polls, "S"));
+    EXPECT_EQ(window->pcount, 7);
+    EXPECT_FALSE(window->fadetimer()->isArmed()) << "no keep-alive while linked";
+    EXPECT_EQ(lamp(), QStringLiteral("amber"));
+    EXPECT_TRUE(relay.lines().isEmpty());
+    EXPECT_TRUE(services.boxes.empty());
+
+    tick();
+    EXPECT_EQ(window->pcount, 2) << "7 goes back to 1 at the start of the next tick";
+}
+
+INSTANTIATE_TEST_SUITE_P(Intervals, MonitorInterval,
+                         ::testing::Values(MonitorCase{"Off", 0, {}},
+                                           MonitorCase{"Every5Secs", 1, {1, 2, 3, 4, 5, 6}},
+                                           MonitorCase{"Every10Secs", 2, {2, 4, 6}}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(PingTick, KeepAliveOnlyOnTheSixthTickWhileNotLinked)
+{
+    window->monitor10(1)->setChecked(true);
+    for (int t = 1; t <= 5; ++t) {
+        tick();
+        EXPECT_FALSE(window->fadetimer()->isArmed()) << "tick " << t;
+        EXPECT_EQ(lamp(), QStringLiteral("amber"));
+    }
+    tick();
+    EXPECT_EQ(lamp(), QStringLiteral("grey"));
+    EXPECT_EQ(window->fadetimer()->Mode(), platform::Timer::modeSingle);
+    ASSERT_TRUE(window->fadetimer()->isArmed());
+    settle();
+    EXPECT_TRUE(relay.received().isEmpty()) << "nothing goes out before the fade timer fires";
+
+    window->fadetimer()->fire();
+    EXPECT_EQ(lamp(), QStringLiteral("amber"));
+    ASSERT_TRUE(relay.waitForLines(1));
+    EXPECT_EQ(relay.received(), QByteArray(";ping=\r")) << "before any key";
+    EXPECT_EQ(log(), QStringList{">SERVER|;ping="});
+    settle();
+    EXPECT_TRUE(unit.commands().isEmpty()) << "no poll while not linked";
+
+    relay.clearRecords();
+    deliver(";203 key ABCD-EFGH-IJKL-MN");
+    ASSERT_TRUE(relay.waitForLines(1));
+    relay.clearRecords();
+    window->lastRead = window->lastWrite = kelvo_now();
+    for (int t = 1; t <= 6; ++t)
+        tick();
+    window->fadetimer()->fire();
+    ASSERT_TRUE(relay.waitForLines(1));
+    EXPECT_EQ(relay.received(), QByteArray(";ping=ABCD-EFGH-IJKL-MN\r"));
+}
+
+TEST_F(PingTick, NoKeepAliveWhenLinkedOnTheSixthTick)
+{
+    window->pcount = 6;
+    window->linked = true;
+    window->monitor10(0)->setChecked(true);
+    tick();
+    EXPECT_FALSE(window->fadetimer()->isArmed());
+    EXPECT_EQ(lamp(), QStringLiteral("amber"));
+}
+
+TEST_F(PingTick, InactivityTimeoutFiresHalfASecondAfterTheLimitNotAtIt)
+{
+    armInactivity(QStringLiteral("0.5"));
+    services.clock = 1'700'000'000.9;
+    deliver("A10");
+    ASSERT_TRUE(unit.waitForCommand("A10"));
+    ASSERT_EQ(window->lastRemote, 1'700'000'000);
+    window->lastRead = window->lastWrite;
+    unit.clearRecords();
+    bridgetest::clearLog();
+
+    services.clock = 1'700'000'030.0; // the limit exactly
+    tick();
+    settle();
+    EXPECT_TRUE(services.boxes.empty());
+    EXPECT_TRUE(unit.commands().isEmpty());
+
+    services.clock = 1'700'000'030.5;
+    int shown = 0;
+    services.onBox = [&](const ScriptedServices::ShownBox &box) {
+        EXPECT_EQ(box.kind, ScriptedServices::BoxKind::plain);
+        EXPECT_EQ(box.text,
+                  QStringLiteral("Outputs turned off. No commands were received by the end of the timeout period"));
+        EXPECT_FALSE(window->ping()->Enabled());
+        EXPECT_EQ(window->lastRemote, 0);
+        EXPECT_EQ(log(), (QStringList{" STATUS|Timeout - no remote commands received", ">SERIAL|K"}));
+        ++shown;
+        services.clock = 1'700'000'042.7; // the user answers later
+    };
+    tick();
+    EXPECT_EQ(shown, 1);
+    services.onBox = nullptr;
+    ASSERT_TRUE(unit.waitForCommand("K"));
+    EXPECT_EQ(window->lastWrite, 1'700'000'042);
+    EXPECT_EQ(window->lastRead, 1'700'000'042);
+    EXPECT_TRUE(window->ping()->Enabled());
+    EXPECT_TRUE(window->serverconnected) << "the links stay up";
+
+    services.clock += 1000;
+    tick();
+    EXPECT_EQ(services.boxes.size(), 1u) << "once per remote command";
+
+    deliver("A5");
+    services.clock += 31;
+    tick();
+    EXPECT_EQ(services.boxes.size(), 2u) << "a new remote command arms it again";
+}
+
+struct HugeCase {
+    const char *name;
+    const char *minutes;
+};
+
+void PrintTo(const HugeCase &c, std::ostream *out) { *out << c.name; }
+
+class HugeTimeout : public PingTick, public ::testing::WithParamInterface<HugeCase> {};
+
+TEST_P(HugeTimeout, NeverFires)
+{
+    armInactivity(QString::fromLatin1(GetParam().minutes));
+    window->lastRemote = 1'700'000'000;
+    services.clock = 1'700'000'000.0 + 1e9;
+    window->lastRead = window->lastWrite = kelvo_now();
+    tick();
+    settle();
+    EXPECT_TRUE(services.boxes.empty());
+    EXPECT_TRUE(unit.commands().isEmpty());
+    EXPECT_EQ(window->lastRemote, 1'700'000'000);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Minutes, HugeTimeout,
+    ::testing::Values(HugeCase{"SecondsBeyond64Bits", "2e17"},
+                      HugeCase{"SumBeyond64Bits", "153722867266666666"},
+                      HugeCase{"Infinite", "1e999"}, HugeCase{"AtTheSaturationPoint", "153722867280912930.1"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(PingTick, TimeoutNeedsItsFourConditions)
+{
+    services.clock = 1'700'000'100.0;
+    window->lastRead = window->lastWrite = kelvo_now();
+    struct Off {
+        bool checked;
+        qint64 lastRemote;
+        const char *minutes;
+    };
+    for (const Off &off : {Off{false, 1'700'000'000, "1"}, Off{true, 0, "1"}, Off{true, 1'700'000'000, ""},
+                           Off{true, 1'700'000'000, "-1"}, Off{true, 1'700'000'000, "x1"}}) {
+        window->slaveTimeout()->setChecked(off.checked);
+        window->timeoutMinutes()->setText(QString::fromLatin1(off.minutes));
+        window->lastRemote = off.lastRemote;
+        tick();
+        EXPECT_TRUE(services.boxes.empty()) << off.checked << " " << off.lastRemote << " " << off.minutes;
+    }
+}
+
+struct SilenceCase {
+    const char *name;
+    qint64 lastRead;
+    qint64 lastWrite;
+    bool alive;
+    bool fires;
+};
+
+void PrintTo(const SilenceCase &c, std::ostream *out) { *out << c.name; }
+
+class NoResponse : public PingTick, public ::testing::WithParamInterface<SilenceCase> {};
+
+TEST_P(NoResponse, FiresWhenTheUnitHasBeenSilent)
+{
+    const SilenceCase &c = GetParam();
+    window->lastRead = c.lastRead;
+    window->lastWrite = c.lastWrite;
+    window->itsAlive = c.alive;
+    unit.setSilent(true);
+    tick();
+    ASSERT_EQ(services.boxes.size(), c.fires ? 1u : 0u);
+}
+
+constexpr qint64 maxTime = std::numeric_limits<qint64>::max();
+
+INSTANTIATE_TEST_SUITE_P(Times, NoResponse,
+                         ::testing::Values(SilenceCase{"TwentySecondsIsStillFine", 100, 120, true, false},
+                                           SilenceCase{"MoreThanTwentySeconds", 100, 121, true, true},
+                                           SilenceCase{"NotAliveSinceConnect", 100, 100, false, true},
+                                           SilenceCase{"NoSumPastTheRange", maxTime - 5, maxTime, true, false}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(PingTick, NoResponseRetryAsksAgainAndKeepsTicking)
+{
+    window->itsAlive = false;
+    int shown = 0;
+    services.onBox = [&](const ScriptedServices::ShownBox &box) {
+        EXPECT_EQ(box.kind, ScriptedServices::BoxKind::coded);
+        EXPECT_EQ(box.code, 53);
+        EXPECT_TRUE(box.title.isEmpty());
+        EXPECT_EQ(box.text, QStringLiteral("No response from the Q6. Please check the connection then click Retry, "
+                                           "or click Cancel to disconnect"));
+        EXPECT_FALSE(window->ping()->Enabled());
+        EXPECT_EQ(log(), QStringList{" SERIAL|Timeout - Q6 not responding"});
+        ++shown;
+    };
+    tick();
+    EXPECT_EQ(shown, 1);
+    EXPECT_TRUE(window->ping()->Enabled());
+    ASSERT_TRUE(unit.waitForCommand("S"));
+    EXPECT_TRUE(window->serverconnected);
+}
+
+TEST_F(PingTick, NoResponseCancelDisconnects)
+{
+    window->itsAlive = false;
+    services.pushAnswer(platform::msgBoxCancel);
+    tick();
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_FALSE(window->ping()->Enabled());
+    EXPECT_FALSE(window->serverconnected);
+    EXPECT_FALSE(window->kelvoserial()->isOpen());
+    EXPECT_EQ(window->serverinfo()->text(), QStringLiteral("Not connected"));
+    ASSERT_TRUE(relay.waitForLine(";quit"));
+    settle();
+    EXPECT_TRUE(unit.commands().isEmpty()) << "no retry poll after Cancel";
+}
+
+TEST_F(PingTick, RelayDownStopsTheTickButBothChecksStillRun)
+{
+    window->serverconnected = false;
+    window->linked = true;
+    window->pcount = 6;
+    armInactivity(QStringLiteral("1"));
+    window->lastRemote = kelvo_now() - 61;
+    window->itsAlive = false;
+    tick();
+    ASSERT_EQ(services.boxes.size(), 2u);
+    EXPECT_EQ(services.boxes[0].kind, ScriptedServices::BoxKind::plain);
+    EXPECT_EQ(services.boxes[1].code, 53);
+    EXPECT_EQ(window->pcount, 6) << "no count with the relay down";
+    EXPECT_FALSE(window->fadetimer()->isArmed());
+    ASSERT_TRUE(unit.waitForCommands(2));
+    EXPECT_EQ(unit.commands(), (QList<QByteArray>{"K", "S"})) << "the off and the retry poll, no monitor poll";
+    EXPECT_TRUE(window->ping()->Enabled()) << "Retry turns it on again";
+
+    window->itsAlive = true;
+    window->lastRead = window->lastWrite;
+    tick();
+    EXPECT_FALSE(window->ping()->Enabled()) << "the next tick finds the relay still down";
+    EXPECT_EQ(services.boxes.size(), 2u);
+}
+
+TEST_F(PingTick, RelayComingUpDoesNotRestartTheTick)
+{
+    window->ping()->setEnabled(false);
+    window->kelvoconnect()->Connect();
+    ASSERT_TRUE(relay.waitForLineMatching(QRegularExpression(QStringLiteral("^;getkey:"))));
+    EXPECT_TRUE(window->serverconnected);
+    EXPECT_FALSE(window->ping()->Enabled());
+    EXPECT_FALSE(window->ping()->isArmed());
+}
+
+} // namespace
