@@ -1,12 +1,14 @@
-// The program entry: the application, then the main window, then the event loop.
+// The program entry: the application, its object with the shared menu bar, its open event,
+// the main window, then the event loop.
 
-#include "window/kelvo_bridge.h"
+#include "shell/app.h"
 
 #include <QApplication>
 
 int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
-    KelvoBridge::instance();
-    return QApplication::exec();
+    App app;
+    app.startUp();
+    return app.runEventLoop();
 }

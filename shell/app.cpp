@@ -1,0 +1,152 @@
+#include "shell/app.h"
+
+#include "build_settings.h"
+#include "platform/serial_port.h"
+#include "platform/services.h"
+#include "shell/preferences_module.h"
+#include "window/kelvo_bridge.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPointer>
+
+namespace {
+
+QPointer<App> theApp;
+
+// The store's values on a first run, or when the file does not parse, in the order they go in.
+void assignDefaults(PreferencesModule::Prefs &prefs)
+{
+    prefs[QStringLiteral("limitA")] = false;
+    prefs[QStringLiteral("limitB")] = false;
+    prefs[QStringLiteral("power")] = false;
+    prefs[QStringLiteral("program")] = false;
+    prefs[QStringLiteral("maxA")] = QStringLiteral("100");
+    prefs[QStringLiteral("maxB")] = QStringLiteral("100");
+    prefs[QStringLiteral("monitor")] = qint64 {1};
+    prefs[QStringLiteral("serial")] = QString();
+    prefs[QStringLiteral("timeoutMinutes")] = QString();
+    prefs[QStringLiteral("slaveTimeout")] = false;
+}
+
+void savePreferences()
+{
+    const PreferencesModule::Prefs *prefs = PreferencesModule::Preferences();
+    if (!prefs || !prefs->Save())
+        platform::services().msgBox(couldNotSaveMessage(), platform::msgBoxCautionOk, QString());
+}
+
+} // namespace
+
+QString noSerialPortMessage()
+{
+    return QStringLiteral(
+        "No serial ports found. Have you plugged in the Brevant cable, and installed any drivers? "
+        "Check your connections and restart Kelvo Connect");
+}
+
+QString couldNotSaveMessage()
+{
+    return QStringLiteral("Could not save preferences");
+}
+
+App *App::instance()
+{
+    return theApp;
+}
+
+App::App()
+{
+    Q_ASSERT(!theApp);
+    theApp = this;
+    // Closing the last window quits through the road below, never around it.
+    m_quitOnLastWindowClosed = QGuiApplication::quitOnLastWindowClosed();
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    connect(qApp, &QGuiApplication::lastWindowClosed, this, &App::quitRoad);
+    // A quit asked of the application itself (QCoreApplication::quit, the session) as well.
+    qApp->installEventFilter(this);
+}
+
+App::~App()
+{
+    QGuiApplication::setQuitOnLastWindowClosed(m_quitOnLastWindowClosed);
+    if (theApp == this)
+        theApp = nullptr;
+}
+
+void App::startUp()
+{
+    Event_Open();
+    KelvoBridge::instance();
+}
+
+int App::runEventLoop()
+{
+    const int status = QApplication::exec();
+    m_loopEnded = true;
+    quitRoad();
+    Event_Close();
+    // The closed windows go before the application object and QApplication do.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return status;
+}
+
+bool App::Event_CancelClose()
+{
+    savePreferences();
+    terminate();
+    return false;
+}
+
+void App::Event_Close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    savePreferences();
+}
+
+void App::Event_Open()
+{
+    if (platform::SerialPortCount() == 0) {
+        platform::services().msgBox(noSerialPortMessage(), platform::msgBoxCautionOk, QString());
+        // Queued by the platform: it takes effect once this handler has made the store.
+        platform::services().quit(0);
+    }
+    PreferencesModule::Initialize(QStringLiteral("KelvoConnect"));
+    PreferencesModule::Prefs &prefs = *PreferencesModule::Preferences();
+    if (!prefs.Load())
+        assignDefaults(prefs);
+}
+
+void App::quitRoad()
+{
+    if (m_quitting)
+        return;
+    m_quitting = true;
+    Event_CancelClose();
+}
+
+void App::terminate()
+{
+    // The main window first: its own close takes the log and about windows with it.
+    if (KelvoBridge *window = KelvoBridge::openInstance())
+        window->close();
+    QApplication::closeAllWindows();
+    if (!m_loopEnded)
+        platform::services().quit(0);
+}
+
+bool App::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == qApp && event->type() == QEvent::Quit) {
+        quitRoad();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+qint64 App::MajorVersion() const { return buildSettings::majorVersion; }
+qint64 App::MinorVersion() const { return buildSettings::minorVersion; }
+qint64 App::BugVersion() const { return buildSettings::bugVersion; }
+qint64 App::NonReleaseVersion() const { return buildSettings::buildNumber; }

@@ -1,0 +1,73 @@
+// Renders every window of the program to a PNG file, offscreen, so the windows can be looked
+// at without a unit attached or a display: the main page, the preferences page, the log
+// window with a few lines, and the about window. Usage: kelvo-screenshots <output folder>.
+// The store lives in a temporary folder; one fake port is listed so the start-up opens the
+// window without its no-port warning.
+
+#include "shell/about_window.h"
+#include "shell/app.h"
+#include "shell/log_window.h"
+#include "support/scripted_services.h"
+#include "window/kelvo_bridge.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QWidget>
+#include <QtGlobal>
+
+#include <cstdio>
+
+namespace {
+
+bool save(QWidget &window, const QDir &folder, const char *name)
+{
+    QApplication::processEvents();
+    const QString path = folder.filePath(QString::fromLatin1(name) + QStringLiteral(".png"));
+    const QPixmap picture = window.grab();
+    if (!picture.save(path, "PNG")) {
+        std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s %dx%d %s\n", name, picture.width(), picture.height(), qPrintable(path));
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir dataHome;
+    qputenv("XDG_DATA_HOME", dataHome.path().toUtf8());
+    QApplication application(argc, argv);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <output folder>\n", argv[0]);
+        return 2;
+    }
+    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    if (!QDir().mkpath(folder.path()))
+        return 1;
+
+    ScriptedServices services;
+    services.ports = {QStringLiteral("ttyUSB0"), QStringLiteral("ttyS0")};
+    App app;
+    app.startUp();
+    KelvoBridge &window = *KelvoBridge::instance();
+
+    bool written = save(window, folder, "main_page");
+    window.bridgeUI()->setCurrentIndex(1);
+    written = save(window, folder, "preferences_page") && written;
+    window.bridgeUI()->setCurrentIndex(0);
+
+    logwindow &log = *logwindow::instance();
+    log.logdata(logwindow::statusTag, QStringLiteral("Logging started"));
+    log.logdata(logwindow::serialOutTag, QStringLiteral("S"));
+    log.logdata(logwindow::serialInTag, QStringLiteral("50:50:0:0:0:0:1.20:85:1"));
+    written = save(log, folder, "log_window") && written;
+
+    written = save(*about::instance(), folder, "about_window") && written;
+    return written ? 0 : 1;
+}
