@@ -3,6 +3,7 @@
 #include "platform/serial_port.h"
 #include "platform/timer.h"
 #include "platform/tls_socket.h"
+#include "shell/main_menu_bar.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -395,11 +396,15 @@ KelvoBridge::~KelvoBridge()
     // The key label outlives this part of the object while the children are deleted.
     if (QLabel *key = connectionKey())
         key->removeEventFilter(this);
+    // The menu bar is shared and outlives the window: hand it back before the children go.
+    if (auto *bar = qobject_cast<MainMenuBar *>(menuWidget()))
+        bar->setParent(nullptr);
 }
 
 void KelvoBridge::Layout()
 {
-    // The shared menu bar is installed here, before the window settings, once it exists.
+    // The one shared menu bar, before the window settings; the destructor gives it back.
+    setMenuBar(MainMenuBar::instance());
     setWindowTitle(QStringLiteral("Kelvo Connect"));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint

@@ -2,6 +2,8 @@
 
 #include "window/kelvo_bridge.h"
 
+#include "support/scripted_services.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QGroupBox>
@@ -147,6 +149,7 @@ TEST_F(MainWindow, PagePanelShowsOnlyThePageChosen)
 // Escape presses Cancel and Return presses Save, but only while the preferences page shows.
 TEST_F(MainWindow, CancelAndDefaultButtonsOfThePreferencesPage)
 {
+    ScriptedServices services; // Save with no store shows a box: answer it, never show it
     showAndActivate();
     QSignalSpy cancelled(window->exitPrefs(), &QPushButton::clicked);
     QSignalSpy saved(window->savePrefs(), &QPushButton::clicked);
@@ -161,8 +164,13 @@ TEST_F(MainWindow, CancelAndDefaultButtonsOfThePreferencesPage)
     QTest::keyClick(window->maxA(), Qt::Key_Escape);
     EXPECT_EQ(cancelled.count(), 1);
     EXPECT_EQ(saved.count(), 0);
+    // Cancel and Save both end on the main page: show the preferences page again each time.
+    window->bridgeUI()->setCurrentIndex(1);
+    window->maxA()->setFocus();
     QTest::keyClick(window->maxA(), Qt::Key_Return);
     EXPECT_EQ(saved.count(), 1);
+    window->bridgeUI()->setCurrentIndex(1);
+    window->maxA()->setFocus();
     QTest::keyClick(window->maxA(), Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(saved.count(), 2);
     EXPECT_EQ(cancelled.count(), 1);

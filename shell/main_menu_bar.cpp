@@ -1,0 +1,170 @@
+#include "shell/main_menu_bar.h"
+
+#include "platform/services.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QKeySequence>
+#include <QMenu>
+#include <QPointer>
+
+#include <initializer_list>
+
+namespace {
+
+QPointer<MainMenuBar> theMenuBar;
+
+void deleteTheMenuBar()
+{
+    // Runs as the application object goes, before the widget system is torn down.
+    delete theMenuBar.data();
+}
+
+enum class ItemKind { ordinary, separator, quit };
+
+struct ItemSettings {
+    const char *name;
+    ItemKind kind;
+    const char *text;
+    // nullptr leaves the shortcut as the item was created (separators); "" is no shortcut.
+    const char *shortcut;
+    bool autoEnable = true;
+    bool visible = true;
+    int index = -1; // member index within an item set, -1 for a lone item
+};
+
+struct MenuSettings {
+    const char *name;
+    const char *text;
+};
+
+constexpr int noIndex = -1;
+
+} // namespace
+
+MainMenuBar *MainMenuBar::instance()
+{
+    if (!theMenuBar) {
+        [[maybe_unused]] static const bool cleanupRegistered = [] {
+            qAddPostRoutine(deleteTheMenuBar);
+            return true;
+        }();
+        theMenuBar = new MainMenuBar; // deleted by deleteTheMenuBar
+        theMenuBar->Constructor();
+    }
+    return theMenuBar;
+}
+
+MainMenuBar::MainMenuBar() : QMenuBar(nullptr)
+{
+    setObjectName(QStringLiteral("MainMenuBar"));
+}
+
+QMenu *MainMenuBar::menuNamed(const QString &name) const
+{
+    return findChild<QMenu *>(name, Qt::FindDirectChildrenOnly);
+}
+
+QAction *MainMenuBar::itemNamed(const QString &name) const
+{
+    for (const QMenu *menu : findChildren<QMenu *>(QString(), Qt::FindDirectChildrenOnly))
+        if (QAction *item = menu->findChild<QAction *>(name, Qt::FindDirectChildrenOnly))
+            return item;
+    return nullptr;
+}
+
+void MainMenuBar::Constructor()
+{
+    FileMenu();
+    EditMenu();
+    helpMenu();
+}
+
+namespace {
+
+void buildMenu(MainMenuBar &bar, const MenuSettings &menuSettings,
+               std::initializer_list<ItemSettings> items)
+{
+    auto *menu = new QMenu(&bar);
+    const QString menuName = QString::fromLatin1(menuSettings.name);
+    menu->setObjectName(menuName);
+    menu->setProperty(MainMenuBar::autoEnableProperty, true);
+    menu->setTitle(QString::fromUtf8(menuSettings.text));
+    menu->menuAction()->setVisible(true);
+    menu->menuAction()->setShortcut(QKeySequence());
+    bar.addMenu(menu);
+
+    for (const ItemSettings &settings : items) {
+        QMenu *parent = bar.menuNamed(menuName);
+        auto *item = new QAction(parent);
+        item->setObjectName(QString::fromLatin1(settings.name));
+        item->setProperty(MainMenuBar::autoEnableProperty, settings.autoEnable);
+        if (settings.index != noIndex)
+            item->setProperty(MainMenuBar::indexProperty, qint64{settings.index});
+        item->setText(QString::fromUtf8(settings.text));
+        item->setVisible(settings.visible);
+        switch (settings.kind) {
+        case ItemKind::separator:
+            item->setSeparator(true);
+            break;
+        case ItemKind::quit:
+            // The platform's own quit item (the application menu's on macOS).
+            item->setMenuRole(QAction::QuitRole);
+            QObject::connect(item, &QAction::triggered, item, [] { requestQuit(); });
+            break;
+        case ItemKind::ordinary:
+            // Kept in the menu it is built in, whatever its text suggests to the platform.
+            item->setMenuRole(QAction::NoRole);
+            break;
+        }
+        if (settings.shortcut)
+            // "Ctrl" is the platform's command key: Command on macOS, Control elsewhere.
+            item->setShortcut(QKeySequence(QString::fromLatin1(settings.shortcut)));
+        parent->addAction(item);
+    }
+}
+
+} // namespace
+
+void MainMenuBar::FileMenu()
+{
+    buildMenu(*this, {"FileMenu", "&File"},
+              {
+                  {.name = "detectSerial", .kind = ItemKind::ordinary, .text = "&Find Q6",
+                   .shortcut = "Ctrl+F", .autoEnable = false},
+                  {.name = "showLog", .kind = ItemKind::ordinary, .text = "View &Log",
+                   .shortcut = "Ctrl+L", .index = 0},
+                  {.name = "UntitledSeparator", .kind = ItemKind::separator, .text = "-",
+                   .shortcut = nullptr},
+                  {.name = "FileQuit", .kind = ItemKind::quit, .text = "&Quit",
+                   .shortcut = "Ctrl+Q"},
+              });
+}
+
+void MainMenuBar::EditMenu()
+{
+    buildMenu(*this, {"EditMenu", "&Edit"},
+              {
+                  {.name = "EditCopy", .kind = ItemKind::ordinary, .text = "&Copy Key",
+                   .shortcut = "Ctrl+C"},
+                  // Hidden, yet it holds position 1: the main window finds Preferences at 2.
+                  {.name = "EditSeparator2", .kind = ItemKind::separator, .text = "-",
+                   .shortcut = nullptr, .visible = false},
+                  {.name = "EditPrefs", .kind = ItemKind::ordinary, .text = "Preferences",
+                   .shortcut = "Ctrl+,", .autoEnable = false},
+              });
+}
+
+void MainMenuBar::helpMenu()
+{
+    buildMenu(*this, {"helpMenu", "&Help"},
+              {
+                  {.name = "FileAbout", .kind = ItemKind::ordinary, .text = "&About",
+                   .shortcut = ""},
+              });
+}
+
+void requestQuit()
+{
+    platform::services().quit(0);
+}
