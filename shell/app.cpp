@@ -3,6 +3,7 @@
 #include "build_settings.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
+#include "shell/main_menu_bar.h"
 #include "shell/preferences_module.h"
 #include "window/kelvo_bridge.h"
 
@@ -59,6 +60,8 @@ App::App()
 {
     Q_ASSERT(!theApp);
     theApp = this;
+    // The shared menu bar is built now, before any window installs it.
+    MainMenuBar::instance();
     // Closing the last window quits through the road below, never around it.
     m_quitOnLastWindowClosed = QGuiApplication::quitOnLastWindowClosed();
     QGuiApplication::setQuitOnLastWindowClosed(false);

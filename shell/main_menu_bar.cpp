@@ -1,6 +1,7 @@
 #include "shell/main_menu_bar.h"
 
 #include "platform/services.h"
+#include "shell/app.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -166,5 +167,10 @@ void MainMenuBar::helpMenu()
 
 void requestQuit()
 {
-    platform::services().quit(0);
+    // The application object's road saves, closes the windows and ends the loop; without one
+    // (a window on its own) the platform is asked directly.
+    if (App *app = App::instance())
+        app->quitRoad();
+    else
+        platform::services().quit(0);
 }

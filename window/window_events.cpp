@@ -2,6 +2,7 @@
 // bar's items to the window's handlers, and the Preferences, About and View Log commands.
 
 #include "core/welcome_text.h"
+#include "shell/about_window.h"
 #include "shell/log_window.h"
 #include "shell/main_menu_bar.h"
 #include "window/kelvo_bridge.h"
@@ -39,15 +40,6 @@ constexpr qsizetype prefsItemPosition = 2; // the hidden separator holds positio
         return nullptr;
     const QList<QAction *> items = menu->actions();
     return position < items.size() ? items.at(position) : nullptr;
-}
-
-// The about window where one is open, found by its name among the top-level windows.
-[[nodiscard]] QWidget *openAboutWindow()
-{
-    for (QWidget *window : QApplication::topLevelWidgets())
-        if (window->objectName() == QLatin1StringView("about") && window->isVisible())
-            return window;
-    return nullptr;
 }
 
 // A shortcut is matched only against enabled items, so the two items that follow the bridge
@@ -130,8 +122,8 @@ void KelvoBridge::Event_Close()
     // Closing the log window turns logging off. Nothing is sent and nothing is saved here.
     if (logwindow *log = logwindow::openInstance())
         log->close();
-    if (QWidget *about = openAboutWindow())
-        about->close();
+    if (about *window = about::openInstance())
+        window->close();
 }
 
 void KelvoBridge::Event_EnableMenuItems()
@@ -154,8 +146,7 @@ bool KelvoBridge::_EditPrefs_Action()
 
 bool KelvoBridge::_FileAbout_Action()
 {
-    if (QWidget *about = openAboutWindow())
-        about->show();
+    about::instance()->show();
     return false;
 }
 

@@ -4,6 +4,7 @@
 #include "shell/about_window.h"
 #include "shell/app.h"
 #include "support/scripted_services.h"
+#include "window/kelvo_bridge.h"
 
 #include <QApplication>
 #include <QColor>
@@ -131,6 +132,28 @@ TEST_F(AboutWindowTest, APressOnTheHostOpensTheMakersSiteOnceAndOnlyThere)
 
     EXPECT_FALSE(window->url_MouseDown(3, 4));
     EXPECT_EQ(services.openedUrls.size(), 2);
+}
+
+} // namespace
+
+namespace {
+
+// The Help menu's About item and the main window's close reach the one about window.
+TEST_F(AboutWindowTest, TheAboutItemShowsOneWindowAndTheMainWindowsCloseClosesIt)
+{
+    KelvoBridge window;
+    window.show();
+    EXPECT_FALSE(window._FileAbout_Action());
+    about *shown = about::openInstance();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_TRUE(shown->isVisible());
+    window._FileAbout_Action();
+    EXPECT_EQ(about::openInstance(), shown);
+    EXPECT_EQ(aboutWindowCount(), 1);
+
+    window.Event_Close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(about::openInstance(), nullptr);
 }
 
 } // namespace

@@ -3,12 +3,17 @@
 
 #include "app_test_fixture.h"
 
+#include "shell/main_menu_bar.h"
+
+#include <QAction>
 #include <QFileInfo>
+#include <QKeySequence>
+#include <QTest>
 #include <QThread>
 
 namespace {
 
-enum class Road { quitRequest, closeMainWindow, applicationQuit, noSerialPort };
+enum class Road { quitItem, quitShortcut, closeMainWindow, applicationQuit, noSerialPort };
 
 struct RoadCase {
     const char *name;
@@ -21,9 +26,16 @@ struct RoadCase {
 void startQuitting(Road road)
 {
     switch (road) {
-    case Road::quitRequest:
-        App::instance()->quitRoad();
+    case Road::quitItem:
+        MainMenuBar::instance()->itemNamed(QStringLiteral("FileQuit"))->trigger();
         break;
+    case Road::quitShortcut: {
+        KelvoBridge *window = KelvoBridge::openInstance();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+        QTest::keySequence(window, QKeySequence(QStringLiteral("Ctrl+Q")));
+        break;
+    }
     case Road::closeMainWindow:
         KelvoBridge::openInstance()->close();
         break;
@@ -88,7 +100,8 @@ TEST_P(QuitRoadTest, AFailingSaveShowsOneBoxFromEachEventAndStillEnds)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryRoad, QuitRoadTest,
-                         ::testing::Values(RoadCase{"QuitRequest", Road::quitRequest, true},
+                         ::testing::Values(RoadCase{"QuitItem", Road::quitItem, true},
+                                           RoadCase{"QuitShortcut", Road::quitShortcut, true},
                                            RoadCase{"CloseMainWindow", Road::closeMainWindow, true},
                                            RoadCase{"ApplicationQuit", Road::applicationQuit, true},
                                            RoadCase{"NoSerialPort", Road::noSerialPort, false}),

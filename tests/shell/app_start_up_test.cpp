@@ -4,6 +4,7 @@
 #include "app_test_fixture.h"
 
 #include "build_settings.h"
+#include "shell/main_menu_bar.h"
 #include "shell/preferences_module.h"
 
 #include <QFileInfo>
@@ -90,6 +91,8 @@ TEST_F(AppTest, AFileThatIsNotJsonStaysUntilTheSaveAtQuitReplacesIt)
     app.startUp();
     EXPECT_EQ(readFile(), garbage);
     EXPECT_EQ(keysInOrder(), defaultsText);
+    // What the run changes goes to the file with the defaults.
+    (*Preferences())[QStringLiteral("serial")] = QStringLiteral("ttyUSB7");
 
     EXPECT_EQ(runLoop(app, [] { App::instance()->quitRoad(); }), 0);
 
@@ -97,6 +100,7 @@ TEST_F(AppTest, AFileThatIsNotJsonStaysUntilTheSaveAtQuitReplacesIt)
     EXPECT_NE(written, garbage);
     EXPECT_TRUE(written.contains("\"maxA\"")) << written.constData();
     EXPECT_TRUE(written.contains("\"slaveTimeout\"")) << written.constData();
+    EXPECT_TRUE(written.contains("\"serial\":\"ttyUSB7\"")) << written.constData();
 }
 
 // The main window is built only once the store is ready, so its open event finds the keys.
@@ -109,6 +113,8 @@ TEST_F(AppTest, StartUpBuildsTheMainWindowAfterTheStore)
     app.startUp();
     ASSERT_NE(KelvoBridge::openInstance(), nullptr);
     EXPECT_TRUE(KelvoBridge::openInstance()->isVisible());
+    // The one menu bar, built with the application object, is the window's.
+    EXPECT_EQ(KelvoBridge::openInstance()->menuWidget(), MainMenuBar::instance());
     EXPECT_NE(Preferences(), nullptr);
     EXPECT_EQ(App::instance(), &app);
 }
@@ -120,7 +126,8 @@ TEST_F(AppTest, AStartUpWithAFileLackingKeysOpensTheWindow)
     services.ports = {QStringLiteral("ttyFAKE0")};
     App app;
     EXPECT_NO_THROW(app.startUp());
-    EXPECT_NE(KelvoBridge::openInstance(), nullptr);
+    ASSERT_NE(KelvoBridge::openInstance(), nullptr);
+    EXPECT_TRUE(KelvoBridge::openInstance()->isVisible());
 }
 
 TEST_F(AppTest, VersionNumbersComeFromTheBuild)
