@@ -7,11 +7,16 @@
 #include "shell/preferences_module.h"
 #include "shell/preferences_test_home.h"
 #include "support/scripted_services.h"
+#include "window/kelvo_bridge.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
 
 #include <csignal>
 #include <random>
@@ -115,6 +120,39 @@ TEST_F(PreferencesFaults, AnUnwritableFileShowsTheBoxAtQuitAndLosesNothingInMemo
     ASSERT_TRUE(QDir(filePath()).removeRecursively());
     EXPECT_TRUE(prefs->Save());
     EXPECT_EQ(readFile(), writeJson(before));
+}
+
+// The preferences page's Save with a file that cannot be written: the box, the page's values
+// kept in memory, and written once the file can be.
+TEST_F(PreferencesFaults, ThePagesSaveOnAnUnwritableFileShowsTheBoxAndKeepsThePageInMemory)
+{
+    ScriptedServices services;
+    services.ports = {QStringLiteral("ttyFAKE0")};
+    App app;
+    app.Event_Open();
+    KelvoBridge window;
+    window.maxA()->setText(QStringLiteral("37"));
+    window.limitA()->setChecked(true);
+    window.timeoutMinutes()->setText(QStringLiteral("2.5"));
+    ASSERT_TRUE(QDir().mkpath(filePath()));
+
+    window.bridgeUI()->setCurrentIndex(1);
+    window.savePrefs()->click();
+    EXPECT_EQ(boxesWithText(services, couldNotSaveMessage()), 1);
+    const Prefs *prefs = PreferencesModule::Preferences();
+    EXPECT_EQ(prefs->textOr(QStringLiteral("maxA"), {}), QStringLiteral("37"));
+    EXPECT_TRUE(prefs->boolOr(QStringLiteral("limitA"), false));
+    EXPECT_EQ(prefs->textOr(QStringLiteral("timeoutMinutes"), {}), QStringLiteral("2.5"));
+    // The live settings stay as typed too.
+    EXPECT_EQ(window.maxA()->text(), QStringLiteral("37"));
+    EXPECT_TRUE(window.limitA()->isChecked());
+
+    ASSERT_TRUE(QDir(filePath()).removeRecursively());
+    window.bridgeUI()->setCurrentIndex(1);
+    window.savePrefs()->click();
+    EXPECT_EQ(boxesWithText(services, couldNotSaveMessage()), 1);
+    EXPECT_EQ(readFile(), writeJson(prefs->values()));
+    EXPECT_TRUE(readFile().contains("\"maxA\":\"37\""));
 }
 
 // A disk that fills during the save: false, the old file untouched, memory unchanged.

@@ -71,6 +71,9 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
     case DropIn::RelayPending:
         ASSERT_TRUE(dropper.server.listen(QHostAddress::LocalHost, 0));
         services.port = dropper.server.serverPort();
+        // The drop can come at once: records are cleared before it, not after.
+        bridgetest::clearLog();
+        unit.clearRecords();
         press();
         ASSERT_TRUE(unit.waitForCommand("S"));
         ASSERT_TRUE(faulttest::waitUntil([&] { return dropper.accepted == 1; }));
@@ -87,9 +90,11 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_EQ(window->linked, c.linked);
     const bool relayWasUp = window->serverconnected;
-    bridgetest::clearLog();
-    unit.clearRecords();
-    relay.clearRecords();
+    if (c.state != DropIn::RelayPending) {
+        bridgetest::clearLog();
+        unit.clearRecords();
+        relay.clearRecords();
+    }
 
     if (c.state != DropIn::RelayPending)
         relay.dropConnection();
