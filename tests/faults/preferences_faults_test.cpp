@@ -1,0 +1,272 @@
+// The preferences file under faults on a real, temporary application-data folder: a save that
+// cannot be written, the process killed in the middle of saves, and a damaged file at start-up.
+
+#include "shell/app.h"
+#include "shell/json_reader.h"
+#include "shell/json_writer.h"
+#include "shell/preferences_module.h"
+#include "shell/preferences_test_home.h"
+#include "support/scripted_services.h"
+#include "window/kelvo_bridge.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEvent>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+
+#include <csignal>
+#include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using PreferencesModule::Prefs;
+
+const QString appName = QStringLiteral("KelvoConnect");
+const QStringList tenKeys = {"limitA", "limitB", "power", "program", "maxA", "maxB", "monitor",
+                             "serial", "timeoutMinutes", "slaveTimeout"};
+
+class PreferencesFaults : public PreferencesTestHome {
+protected:
+    void TearDown() override
+    {
+        QApplication::closeAllWindows();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        PreferencesTestHome::TearDown();
+    }
+
+    [[nodiscard]] static int boxesWithText(const ScriptedServices &services, const QString &text)
+    {
+        int count = 0;
+        for (const auto &box : services.boxes)
+            count += box.text == text && box.code == platform::msgBoxCautionOk ? 1 : 0;
+        return count;
+    }
+};
+
+// A store of about `size` bytes of text whose every entry says which version it is.
+JsonObject bigStore(char version, int size)
+{
+    JsonObject store;
+    for (int i = 0; i < 16; ++i)
+        store.set("key" + QByteArray::number(i), JsonValue(QString(size / 16, QLatin1Char(version))));
+    store.set("version", JsonValue(QString(QLatin1Char(version))));
+    return store;
+}
+
+void fillStore(Prefs &prefs, const JsonObject &store)
+{
+    for (const JsonMember &member : store.members())
+        prefs.Set(QString::fromUtf8(member.key), member.value);
+}
+
+// Limits the size of files this process writes, so a write past it fails as on a full disk
+// (permission bits do not stop root). SIGXFSZ is ignored meanwhile so the write reports an error.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+    [[nodiscard]] bool active() const { return m_active; }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_active = false;
+};
+
+// The quit road with a file that cannot be written: the box, and every value still in memory.
+TEST_F(PreferencesFaults, AnUnwritableFileShowsTheBoxAtQuitAndLosesNothingInMemory)
+{
+    ScriptedServices services;
+    services.ports = {QStringLiteral("ttyFAKE0")};
+    App app;
+    app.Event_Open();
+    Prefs *prefs = PreferencesModule::Preferences();
+    ASSERT_NE(prefs, nullptr);
+    prefs->Set(QStringLiteral("maxA"), QStringLiteral("42"));
+    prefs->Set(QStringLiteral("serial"), QStringLiteral("ttyUSB7"));
+    const JsonObject before = prefs->values();
+
+    // A folder where the file should be: no file can be created there, not even by root.
+    ASSERT_TRUE(QDir().mkpath(filePath()));
+    EXPECT_FALSE(prefs->Save());
+    EXPECT_FALSE(app.Event_CancelClose());
+    EXPECT_EQ(boxesWithText(services, couldNotSaveMessage()), 1);
+    EXPECT_EQ(PreferencesModule::Preferences(), prefs);
+    EXPECT_TRUE(prefs->values() == before);
+    EXPECT_EQ(prefs->Get(QStringLiteral("maxA")).toText(), QStringLiteral("42"));
+    EXPECT_TRUE(QFileInfo(filePath()).isDir()) << "the obstacle was replaced";
+
+    // Once the obstacle is gone the same store saves what it held.
+    ASSERT_TRUE(QDir(filePath()).removeRecursively());
+    EXPECT_TRUE(prefs->Save());
+    EXPECT_EQ(readFile(), writeJson(before));
+}
+
+// The preferences page's Save with a file that cannot be written: the box, the page's values
+// kept in memory, and written once the file can be.
+TEST_F(PreferencesFaults, ThePagesSaveOnAnUnwritableFileShowsTheBoxAndKeepsThePageInMemory)
+{
+    ScriptedServices services;
+    services.ports = {QStringLiteral("ttyFAKE0")};
+    App app;
+    app.Event_Open();
+    KelvoBridge window;
+    window.maxA()->setText(QStringLiteral("37"));
+    window.limitA()->setChecked(true);
+    window.timeoutMinutes()->setText(QStringLiteral("2.5"));
+    ASSERT_TRUE(QDir().mkpath(filePath()));
+
+    window.bridgeUI()->setCurrentIndex(1);
+    window.savePrefs()->click();
+    EXPECT_EQ(boxesWithText(services, couldNotSaveMessage()), 1);
+    const Prefs *prefs = PreferencesModule::Preferences();
+    EXPECT_EQ(prefs->textOr(QStringLiteral("maxA"), {}), QStringLiteral("37"));
+    EXPECT_TRUE(prefs->boolOr(QStringLiteral("limitA"), false));
+    EXPECT_EQ(prefs->textOr(QStringLiteral("timeoutMinutes"), {}), QStringLiteral("2.5"));
+    // The live settings stay as typed too.
+    EXPECT_EQ(window.maxA()->text(), QStringLiteral("37"));
+    EXPECT_TRUE(window.limitA()->isChecked());
+
+    ASSERT_TRUE(QDir(filePath()).removeRecursively());
+    window.bridgeUI()->setCurrentIndex(1);
+    window.savePrefs()->click();
+    EXPECT_EQ(boxesWithText(services, couldNotSaveMessage()), 1);
+    EXPECT_EQ(readFile(), writeJson(prefs->values()));
+    EXPECT_TRUE(readFile().contains("\"maxA\":\"37\""));
+}
+
+// A disk that fills during the save: false, the old file untouched, memory unchanged.
+TEST_F(PreferencesFaults, ASaveCutShortByAFullDiskKeepsTheOldFileByteForByte)
+{
+    Prefs prefs(appName);
+    EXPECT_FALSE(prefs.Load());
+    fillStore(prefs, bigStore('o', 4096));
+    ASSERT_TRUE(prefs.Save());
+    const QByteArray oldText = readFile();
+
+    fillStore(prefs, bigStore('n', 256 * 1024));
+    const JsonObject inMemory = prefs.values();
+    {
+        FileSizeLimit limit(64 * 1024);
+        ASSERT_TRUE(limit.active());
+        EXPECT_FALSE(prefs.Save());
+    }
+    EXPECT_EQ(readFile(), oldText);
+    EXPECT_TRUE(prefs.values() == inMemory);
+    const QStringList leftovers = QDir(folder()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(leftovers, QStringList{QStringLiteral("KelvoConnect.txt")}) << leftovers.join(u' ').toStdString();
+}
+
+// A child process saves two big stores in turn, and is killed at random moments: each time the
+// file holds one of the two texts whole, and loads.
+TEST_F(PreferencesFaults, KilledDuringSavesTheFileHoldsTheOldTextOrTheNewNeverAMix)
+{
+    const JsonObject oldStore = bigStore('o', 512 * 1024);
+    const JsonObject newStore = bigStore('n', 512 * 1024);
+    const QByteArray oldText = writeJson(oldStore);
+    const QByteArray newText = writeJson(newStore);
+    {
+        Prefs prefs(appName);
+        EXPECT_FALSE(prefs.Load());
+        fillStore(prefs, oldStore);
+        ASSERT_TRUE(prefs.Save());
+        ASSERT_EQ(readFile(), oldText);
+    }
+
+    std::mt19937 rng(20261210);
+    int sawOld = 0;
+    int sawNew = 0;
+    for (int round = 0; round < 30; ++round) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            close(ready[0]);
+            Prefs prefs(appName);
+            (void)prefs.Load();
+            bool first = true;
+            for (int i = 0;; ++i) {
+                fillStore(prefs, i % 2 ? oldStore : newStore);
+                if (!prefs.Save())
+                    _exit(3);
+                if (first) {
+                    first = false;
+                    const char go = 'g';
+                    (void)!write(ready[1], &go, 1);
+                }
+            }
+        }
+        close(ready[1]);
+        char go = 0;
+        ASSERT_EQ(read(ready[0], &go, 1), 1) << "the child saved nothing";
+        close(ready[0]);
+        usleep(std::uniform_int_distribution<useconds_t>(0, 30000)(rng));
+        kill(child, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself, status " << status;
+
+        const QByteArray text = readFile();
+        const bool whole = text == oldText || text == newText;
+        ASSERT_TRUE(whole) << "round " << round << ": a torn file of " << text.size() << " bytes";
+        (text == oldText ? sawOld : sawNew)++;
+        Prefs reread(appName);
+        ASSERT_TRUE(reread.Load()) << "round " << round;
+    }
+    // Both texts seen: the kills did land between and during saves of each.
+    EXPECT_GT(sawOld, 0);
+    EXPECT_GT(sawNew, 0);
+}
+
+// A damaged file at start-up: the defaults in memory, the file kept as it was until the next
+// save, which writes what memory holds.
+TEST_F(PreferencesFaults, ADamagedFileAtStartUpGivesTheDefaultsAndIsKeptUntilTheNextSave)
+{
+    QByteArray damaged = "{\n  \"limitA\":true,\n  \"maxA\":\"3";
+    damaged += QByteArray("\x00\xff\xfe garbage \x01", 14);
+    const QByteArray cases[] = {damaged, "{", "true", QByteArray(3000, '{'), "{\"maxA\" \"50\"}"};
+    for (const QByteArray &text : cases) {
+        SCOPED_TRACE(text.left(40).toStdString());
+        writeFile(text);
+        ScriptedServices services;
+        services.ports = {QStringLiteral("ttyFAKE0")};
+        App app;
+        app.Event_Open();
+        const Prefs *prefs = PreferencesModule::Preferences();
+        ASSERT_NE(prefs, nullptr);
+        EXPECT_TRUE(services.boxes.empty());
+        for (const QString &key : tenKeys)
+            EXPECT_NO_THROW((void)prefs->Get(key)) << key.toStdString();
+        EXPECT_FALSE(prefs->boolOr(QStringLiteral("limitA"), true));
+        EXPECT_EQ(prefs->textOr(QStringLiteral("maxA"), {}), QStringLiteral("100"));
+        EXPECT_EQ(prefs->integerOr(QStringLiteral("monitor"), -1), 1);
+        EXPECT_EQ(readFile(), text) << "the damaged file must stay as it was";
+
+        ASSERT_TRUE(prefs->Save());
+        EXPECT_EQ(readFile(), writeJson(prefs->values()));
+        EXPECT_TRUE(readJson(readFile()).ok());
+    }
+}
+
+} // namespace
