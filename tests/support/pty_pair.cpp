@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -42,7 +43,12 @@ bool PtyPair::writeToSlave(const QByteArray &bytes)
     while (done < bytes.size()) {
         const ssize_t n = ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n < 0) {
-            if (errno == EINTR || errno == EAGAIN)
+            if (errno == EINTR)
+                continue;
+            // The slave's input is full: wait a little for the reader, but never hang the test
+            // (the reader may be this same thread).
+            pollfd writable{master_, POLLOUT, 0};
+            if (errno == EAGAIN && ::poll(&writable, 1, 1000) > 0)
                 continue;
             return false;
         }
