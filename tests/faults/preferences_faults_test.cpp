@@ -6,6 +6,7 @@
 #include "shell/json_writer.h"
 #include "shell/preferences_module.h"
 #include "shell/preferences_test_home.h"
+#include "support/file_size_limit.h"
 #include "support/scripted_services.h"
 #include "window/kelvo_bridge.h"
 
@@ -65,33 +66,6 @@ void fillStore(Prefs &prefs, const JsonObject &store)
     for (const JsonMember &member : store.members())
         prefs.Set(QString::fromUtf8(member.key), member.value);
 }
-
-// Limits the size of files this process writes, so a write past it fails as on a full disk
-// (permission bits do not stop root). SIGXFSZ is ignored meanwhile so the write reports an error.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-    [[nodiscard]] bool active() const { return m_active; }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_active = false;
-};
 
 // The quit road with a file that cannot be written: the box, and every value still in memory.
 TEST_F(PreferencesFaults, AnUnwritableFileShowsTheBoxAtQuitAndLosesNothingInMemory)

@@ -3,6 +3,7 @@
 
 #include "preferences_test_home.h"
 #include "shell/preferences_module.h"
+#include "support/file_size_limit.h"
 
 #include <QFileInfo>
 
@@ -35,33 +36,6 @@ bool runningAsRoot()
 {
     return geteuid() == 0;
 }
-
-// Limits the size of files this process writes, so the next write past it fails as on a full
-// disk; works for root too. SIGXFSZ is ignored meanwhile so the write reports an error instead.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &limit) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-    [[nodiscard]] bool active() const { return m_active; }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_active = false;
-};
 
 class PreferencesFile : public PreferencesTestHome {};
 
