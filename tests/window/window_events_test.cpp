@@ -135,8 +135,6 @@ TEST_F(WindowEvents, OpenListsEachPortOnceWithTheStoredOneSelected)
         KelvoBridge window;
         window.Event_Open();
         window.Event_Open(); // opening again lists each port once, not twice
-        if (window.portselector()->count() == 0)
-            GTEST_SKIP() << "the port listing is not built on this branch yet";
         ASSERT_EQ(window.portselector()->count(), 3);
         for (int index = 0; index < 3; ++index)
             EXPECT_EQ(window.portselector()->itemText(index), services.ports.at(index));
