@@ -17,6 +17,14 @@
 
 namespace {
 
+// How much the process may grow over the burst. AddressSanitizer keeps freed memory in its
+// quarantine (256 MB by default), so there the bound only catches growth beyond that.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 residentGrowthBound = 512LL * 1024 * 1024;
+#else
+constexpr qint64 residentGrowthBound = 64LL * 1024 * 1024;
+#endif
+
 using faulttest::FaultBridge;
 using test::UnitLineEffect;
 
@@ -164,7 +172,7 @@ void CommandBurst::runBurst(bool withRaises)
     // Bounded: no receive buffer left over, and the process has not grown much.
     EXPECT_TRUE(window->kelvoResults.isEmpty());
     const qint64 grown = residentBytes() - rssBefore;
-    EXPECT_LT(grown, 64LL * 1024 * 1024) << grown << " bytes more resident after the burst";
+    EXPECT_LT(grown, residentGrowthBound) << grown << " bytes more resident after the burst";
 
     // The road still works afterwards.
     window->logging = true;

@@ -13,12 +13,14 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEvent>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
 
+#include <algorithm>
 #include <csignal>
 #include <random>
 #include <sys/resource.h>
@@ -159,13 +161,19 @@ TEST_F(PreferencesFaults, KilledDuringSavesTheFileHoldsTheOldTextOrTheNewNeverAM
     const JsonObject newStore = bigStore('n', 512 * 1024);
     const QByteArray oldText = writeJson(oldStore);
     const QByteArray newText = writeJson(newStore);
+    // The kills are spread over a few of the child's save cycles, however fast this build is.
+    qint64 cycleUs = 0;
     {
         Prefs prefs(appName);
         EXPECT_FALSE(prefs.Load());
+        QElapsedTimer cycle;
+        cycle.start();
         fillStore(prefs, oldStore);
         ASSERT_TRUE(prefs.Save());
+        cycleUs = cycle.nsecsElapsed() / 1000;
         ASSERT_EQ(readFile(), oldText);
     }
+    const auto killWindowUs = static_cast<useconds_t>(std::max<qint64>(30000, 4 * cycleUs));
 
     std::mt19937 rng(20261210);
     int sawOld = 0;
@@ -195,7 +203,7 @@ TEST_F(PreferencesFaults, KilledDuringSavesTheFileHoldsTheOldTextOrTheNewNeverAM
         char go = 0;
         ASSERT_EQ(read(ready[0], &go, 1), 1) << "the child saved nothing";
         close(ready[0]);
-        usleep(std::uniform_int_distribution<useconds_t>(0, 30000)(rng));
+        usleep(std::uniform_int_distribution<useconds_t>(0, killWindowUs)(rng));
         kill(child, SIGKILL);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
