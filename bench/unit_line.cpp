@@ -24,6 +24,7 @@ BENCHMARK(frameAndParseStatusLine);
 // Reports the figure in the summary line that scripts/bench collects.
 class SummaryReporter : public benchmark::ConsoleReporter {
 public:
+    SummaryReporter() : ConsoleReporter(OO_Tabular) {} // no colour codes in front of the summary
     void ReportRuns(const std::vector<Run> &runs) override
     {
         for (const Run &run : runs)
