@@ -13,6 +13,8 @@
 #include "window/kelvo_bridge.h"
 
 #include <QColor>
+#include <QComboBox>
+#include <QDeadlineTimer>
 #include <QIcon>
 #include <QImage>
 #include <QPlainTextEdit>
@@ -71,6 +73,54 @@ inline void clearLog()
     if (logwindow *log = logwindow::openInstance())
         log->activityLog()->clear();
 }
+
+// Spins the event loop until the condition holds; false when the time runs out.
+template <typename Condition>
+bool waitUntil(Condition condition, int timeoutMs = 5000)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(2);
+    }
+    return true;
+}
+
+// The window with the simulator's port listed and chosen and the relay listening, the link
+// still down: the tests drive it through its own buttons from Idle.
+class BridgeOnRealLinks : public ::testing::Test {
+protected:
+    explicit BridgeOnRealLinks(TlsTestRelay::Certificate certificate = TlsTestRelay::Certificate::Trusted)
+        : relay(certificate)
+    {
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(relay.listen());
+        services.port = relay.port();
+        services.ports = {unit.listedName()};
+        window = std::make_unique<KelvoBridge>();
+        window->portselector()->clear();
+        window->portselector()->addItem(unit.listedName());
+        window->portselector()->setCurrentIndex(0);
+        window->logging = true;
+        clearLog();
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        clearLog();
+    }
+
+    // Services first: the window and its sockets use the scripted ones from the start.
+    ScriptedServices services;
+    TlsTestRelay relay;
+    Q6Simulator unit;
+    std::unique_ptr<KelvoBridge> window;
+};
 
 class LinkedBridge : public ::testing::Test {
 protected:

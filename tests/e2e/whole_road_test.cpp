@@ -16,51 +16,21 @@
 
 namespace {
 
-template <typename Condition>
-bool waitUntil(Condition condition, int timeoutMs = 5000)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
+using bridgetest::waitUntil;
 
 const QByteArray key = "ABCD-EFGH-IJKL-MN";
 
-class WholeRoad : public ::testing::Test {
+class WholeRoad : public bridgetest::BridgeOnRealLinks {
 protected:
-    ScriptedServices services;
-    TlsTestRelay relay;
-    Q6Simulator unit;
-    std::unique_ptr<KelvoBridge> window;
-
-    explicit WholeRoad(TlsTestRelay::Certificate certificate = TlsTestRelay::Certificate::Trusted)
-        : relay(certificate)
-    {
-    }
+    using BridgeOnRealLinks::BridgeOnRealLinks;
 
     void SetUp() override
     {
-        ASSERT_TRUE(relay.listen());
-        services.port = relay.port();
-        services.ports = {unit.listedName()};
-        window = std::make_unique<KelvoBridge>();
-        window->portselector()->clear();
-        window->portselector()->addItem(unit.listedName());
-        window->portselector()->setCurrentIndex(0);
-        window->logging = true;
-        bridgetest::clearLog();
+        BridgeOnRealLinks::SetUp();
+        if (HasFatalFailure())
+            return;
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-
-    void TearDown() override
-    {
-        window.reset();
-        bridgetest::clearLog();
     }
 
     void clickConnect() { QTest::mouseClick(window->connectButton(), Qt::LeftButton); }

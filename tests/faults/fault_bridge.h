@@ -17,17 +17,7 @@
 
 namespace faulttest {
 
-template <typename Condition>
-bool waitUntil(Condition condition, int timeoutMs = 5000)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(2);
-    }
-    return true;
-}
+using bridgetest::waitUntil;
 
 // CPU time (user + system) this process has used so far, in seconds.
 inline double cpuSeconds()
@@ -43,31 +33,9 @@ inline QByteArray keyRequest()
     return ";getkey:Kelvo Connect build " + QByteArray::number(buildSettings::buildNumber);
 }
 
-class FaultBridge : public ::testing::Test {
+class FaultBridge : public bridgetest::BridgeOnRealLinks {
 protected:
-    explicit FaultBridge(TlsTestRelay::Certificate certificate = TlsTestRelay::Certificate::Trusted)
-        : relay(certificate)
-    {
-    }
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(relay.listen());
-        services.port = relay.port();
-        services.ports = {unit.listedName()};
-        window = std::make_unique<KelvoBridge>();
-        window->portselector()->clear();
-        window->portselector()->addItem(unit.listedName());
-        window->portselector()->setCurrentIndex(0);
-        window->logging = true;
-        bridgetest::clearLog();
-    }
-
-    void TearDown() override
-    {
-        window.reset();
-        bridgetest::clearLog();
-    }
+    using BridgeOnRealLinks::BridgeOnRealLinks;
 
     void press() { window->connectButton()->click(); }
 
@@ -139,12 +107,6 @@ protected:
             return box.code == platform::msgBoxCautionRetryCancel;
         });
     }
-
-    // Declared first: the window and its sockets use the scripted services from the start.
-    ScriptedServices services;
-    TlsTestRelay relay;
-    Q6Simulator unit;
-    std::unique_ptr<KelvoBridge> window;
 };
 
 inline const QString noResponseText = QStringLiteral(
