@@ -2,19 +2,25 @@
 
 #include "core/text_number.h"
 
+#include <QByteArrayView>
+
 #include <algorithm>
+#include <limits>
 
 namespace kelvo {
 
 namespace {
 
+constexpr qint64 lowestLevel = std::numeric_limits<qint64>::min();
+constexpr qint64 highestLevel = std::numeric_limits<qint64>::max();
+
 char upper(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
-bool holdsControlByte(QByteArrayView text)
+bool holdsUnsafeByte(QByteArrayView text)
 {
     return std::any_of(text.begin(), text.end(), [](char c) {
         const auto u = static_cast<unsigned char>(c);
-        return (u < 32 && c != '\t') || u == 127;
+        return (u < 32 && c != '\t') || u >= 127;
     });
 }
 
@@ -27,6 +33,9 @@ QByteArrayView judged(QByteArrayView command)
 }
 
 bool isRaise(QByteArrayView c, char channel) { return c.size() >= 2 && upper(c[0]) == channel && c[1] == '+'; }
+
+// A whole level as a number that compares with a maximum (a double) without rounding either.
+long double exact(qint64 level) { return static_cast<long double>(level); }
 
 struct LevelMatch {
     qsizetype letter = -1; // position of the letter, -1 when no match
@@ -52,61 +61,80 @@ LevelMatch findLevel(QByteArrayView c)
     return {};
 }
 
+// What a command does to a channel as the unit reads it: its first letter names the channel,
+// then "+" raises it one step, or blanks and digits set it (saturating); anything else leaves it.
+struct UnitEffect {
+    char channel = 0; // 'A' or 'B'; 0 when the command sets no level
+    bool raise = false;
+    qint64 level = 0;
+};
+
+UnitEffect unitEffect(QByteArrayView command)
+{
+    const QByteArrayView c = judged(command);
+    if (c.isEmpty() || (upper(c[0]) != 'A' && upper(c[0]) != 'B'))
+        return {};
+    const char channel = upper(c[0]);
+    if (isRaise(c, channel))
+        return {channel, true, 0};
+    qsizetype i = 1;
+    while (i < c.size() && isBlank(c[i]))
+        ++i;
+    if (i == c.size() || !isAsciiDigit(c[i]))
+        return {};
+    qint64 n = 0;
+    for (; i < c.size() && isAsciiDigit(c[i]); ++i)
+        n = n > (highestLevel - 9) / 10 ? highestLevel : n * 10 + (c[i] - '0');
+    return {channel, false, n};
+}
+
 // The clamp text must read, for the unit, as a level at or below the maximum: a maximum typed
 // as "+50" would make a raise of it, "50e-1" a level above 5.
 bool clampIsSafe(QByteArrayView clamped, double max)
 {
-    if (holdsControlByte(clamped) || isRaise(clamped, upper(clamped[0])))
+    if (holdsUnsafeByte(clamped))
         return false;
-    const LevelMatch m = findLevel(clamped);
-    return m.letter != 0 || m.value <= max;
+    const UnitEffect effect = unitEffect(clamped);
+    return effect.channel == 0 || (!effect.raise && exact(effect.level) <= max);
+}
+
+// Where a channel may stand when the command being judged reaches the unit.
+struct Span {
+    qint64 floor = lowestLevel;    // nothing counts as a lowering while unknown
+    qint64 ceiling = highestLevel; // every raise is refused while unknown
+};
+
+Span spanOf(qint64 reported, const ChannelMemory &memory, bool levelsReported)
+{
+    if (!levelsReported)
+        return memory.commanded ? Span{*memory.commanded, *memory.commanded} : Span{};
+    const qint64 commanded = memory.commanded.value_or(reported);
+    return {std::min(commanded, reported), std::max(commanded, reported)};
 }
 
 struct Channel {
     char letter;
     bool limited;
     QByteArrayView maxText;
-    qint64 level;
+    Span span;
     ChannelMemory *memory;
 };
 
-// What a sent command may have done to one channel's level.
-void noteSent(QByteArrayView sent, char letter, ChannelMemory &memory)
+// The command let through, as the unit will run it.
+void noteSent(QByteArrayView sent, const Channel &channel)
 {
-    const QByteArrayView c = judged(sent);
-    if (c.isEmpty() || upper(c[0]) != letter)
+    const UnitEffect effect = unitEffect(sent);
+    if (effect.channel != channel.letter)
         return;
-    if (isRaise(c, letter)) {
-        memory.highest.reset();
+    if (!effect.raise) {
+        channel.memory->commanded = effect.level;
         return;
     }
-    const LevelMatch m = findLevel(c);
-    if (m.letter < 0)
+    // Nothing known: a raise of an unknown level is still unknown.
+    if (channel.span.ceiling == highestLevel && !channel.memory->commanded)
         return;
-    const qint64 n = truncateToInt64(m.value);
-    memory.lowest = std::min(memory.lowest, n);
-    if (memory.highest)
-        memory.highest = std::max(*memory.highest, n);
-}
-
-void noteSent(QByteArrayView sent, FilterMemory &memory)
-{
-    noteSent(sent, 'A', memory.a);
-    noteSent(sent, 'B', memory.b);
-    for (FilterMemory::StatusRequest &request : memory.requests) {
-        noteSent(sent, 'A', request.a);
-        noteSent(sent, 'B', request.b);
-    }
-}
-
-// A reported level together with what may have happened to the channel since.
-ChannelMemory since(qint64 reported, const ChannelMemory &after)
-{
-    ChannelMemory merged;
-    merged.lowest = std::min(reported, after.lowest);
-    if (after.highest)
-        merged.highest = std::max(reported, *after.highest);
-    return merged;
+    const qint64 base = channel.memory->commanded.value_or(channel.span.ceiling);
+    channel.memory->commanded = base == highestLevel ? base : base + 1;
 }
 
 } // namespace
@@ -115,10 +143,11 @@ FilterOutcome filterRemoteCommand(const QByteArray &command, const FilterSetting
                                   qint64 levelB, const FilterMemory &memory)
 {
     FilterOutcome out{true, command, memory};
-    Channel channels[] = {{'A', settings.limitA, settings.maxA, levelA, &out.memory.a},
-                          {'B', settings.limitB, settings.maxB, levelB, &out.memory.b}};
+    const Channel channels[] = {
+        {'A', settings.limitA, settings.maxA, spanOf(levelA, memory.a, memory.levelsReported), &out.memory.a},
+        {'B', settings.limitB, settings.maxB, spanOf(levelB, memory.b, memory.levelsReported), &out.memory.b}};
 
-    if (holdsControlByte(command)) {
+    if (holdsUnsafeByte(command)) {
         out.allowed = false;
         return out;
     }
@@ -130,13 +159,12 @@ FilterOutcome filterRemoteCommand(const QByteArray &command, const FilterSetting
     if ((first == 'L' || first == 'H') && settings.blockPower)
         out.allowed = false;
 
-    // A raise is judged against the highest level the unit may have reached, and must not
-    // step past the maximum (the same as "level >= max" for whole-number maxima).
+    // A raise must not step past the maximum from the highest level the unit may stand at
+    // (the same as "level >= max" for whole-number maxima).
     for (const Channel &ch : channels) {
         if (!isRaise(c, ch.letter) || !ch.limited)
             continue;
-        const std::optional<qint64> highest = ch.memory->highest;
-        if (!highest || double(std::max(*highest, ch.level)) + 1.0 > textNumber(ch.maxText))
+        if (ch.span.ceiling == highestLevel || exact(ch.span.ceiling + 1) > textNumber(ch.maxText))
             out.allowed = false;
     }
 
@@ -151,48 +179,23 @@ FilterOutcome filterRemoteCommand(const QByteArray &command, const FilterSetting
                 out.allowed = false;
                 continue;
             }
-            // Lowering is certain only below every level the unit may have been set to since
-            // the last status line, not just below the reported one.
-            const qint64 floor = std::min(ch.level, ch.memory->lowest);
+            // Below the maximum is always safe; at or above it, only a certain lowering passes.
             const double max = textNumber(ch.maxText);
-            if (n <= floor || double(n) < max)
+            if (n <= ch.span.floor || exact(n) < max)
                 continue;
-            if (double(ch.level) >= max) {
+            const QByteArray clamped = QByteArray(1, ch.letter) + ch.maxText.toByteArray();
+            if (exact(ch.span.ceiling) >= max || !clampIsSafe(clamped, max))
                 out.allowed = false;
-            } else {
-                QByteArray clamped = QByteArray(1, ch.letter) + ch.maxText.toByteArray();
-                if (clampIsSafe(clamped, max))
-                    out.command = clamped;
-                else
-                    out.allowed = false;
-            }
+            else
+                out.command = clamped;
         }
     }
 
-    if (out.allowed)
-        noteSent(out.command, out.memory);
-    return out;
-}
-
-void FilterMemory::noteLineSent(QByteArrayView line)
-{
-    const QByteArrayView c = judged(line);
-    if (c.isEmpty() || upper(c[0]) != 'S' || requests.size() >= maxRequests)
-        return;
-    requests.push_back({});
-}
-
-void FilterMemory::resetFromStatus(qint64 levelA, qint64 levelB)
-{
-    if (requests.empty()) {
-        a = since(levelA, a);
-        b = since(levelB, b);
-        return;
+    if (out.allowed) {
+        for (const Channel &ch : channels)
+            noteSent(out.command, ch);
     }
-    const StatusRequest answered = requests.front();
-    requests.erase(requests.begin());
-    a = since(levelA, answered.a);
-    b = since(levelB, answered.b);
+    return out;
 }
 
 } // namespace kelvo

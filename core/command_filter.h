@@ -1,18 +1,20 @@
 #pragma once
 // The remote-command filter: the user's blocks and limits applied to one remote command.
 //
+// Invariant: per channel, `commanded` is the level the unit stands at once it has run every
+// command let through so far; no status line, however late, lost or unasked, ever lowers it.
+// Raises are judged against the higher of it and the latest report, lowering against the lower.
+//
 // A command is judged from its first byte that is not a blank or tab, letters compared
 // ASCII case-insensitively: "M" program, "L"/"H" power, "A+"/"B+" raise, and a level command
 // found by the leftmost match of "[AB][ \t]*(\d+)", whose limit applies only when the command's
-// first letter names that channel. A command holding a control byte other than tab is refused.
+// first letter names that channel. A command holding a control byte other than tab, or a byte
+// above 0x7F (a unit that reads 7 bits would see another command in it), is refused.
 
 #include <QByteArray>
-#include <QByteArrayView>
 #include <QtGlobal>
 
-#include <limits>
 #include <optional>
-#include <vector>
 
 namespace kelvo {
 
@@ -26,51 +28,31 @@ struct FilterSettings {
     QByteArray maxB = "100";
 };
 
-// What the filter may have let one channel reach since the last valid status line, because the
-// reported level goes stale as soon as a command is let through.
 struct ChannelMemory {
-    // Lowest level the unit may have been set to (no lower bound until a status line).
-    qint64 lowest = std::numeric_limits<qint64>::min();
-    // Highest level it may have reached; nullopt = unknown, at or above any maximum.
-    std::optional<qint64> highest;
+    // Set by a level command let through, one up for a raise; nullopt until the first of them.
+    // The unit runs commands in order, so this is where it stands once it has read them all,
+    // whatever its status lines said in between.
+    std::optional<qint64> commanded;
 };
 
+// Kept for as long as the bridge lives: the unit keeps its levels across links.
 struct FilterMemory {
     ChannelMemory a;
     ChannelMemory b;
-
-    // A status line answers a request sent earlier, so it tells the levels as they were then:
-    // whatever the filter let through after that request must stay in the memory. Each request
-    // still unanswered, oldest first, keeps what was let through after it was sent.
-    struct StatusRequest {
-        ChannelMemory a = nothingYet();
-        ChannelMemory b = nothingYet();
-    };
-    std::vector<StatusRequest> requests;
-    // More outstanding requests than this are not recorded: their answers then count as lines
-    // that no request is known for, which only makes the memory more careful.
-    static constexpr std::size_t maxRequests = 32;
-
-    // Called for every line written to the unit: one that the unit answers with a status line
-    // (its first byte that is not a blank or tab is "S" in either case) opens a request.
-    void noteLineSent(QByteArrayView line);
-    // Called on every valid status line with the levels it reports: it answers the oldest
-    // request; a line with no request known keeps everything the memory held.
-    void resetFromStatus(qint64 levelA, qint64 levelB);
-
-    [[nodiscard]] static ChannelMemory nothingYet()
-    {
-        return {std::numeric_limits<qint64>::max(), std::numeric_limits<qint64>::min()};
-    }
+    // Until the unit has reported its levels once, nothing is known to judge a raise by.
+    bool levelsReported = false;
 };
 
 struct FilterOutcome {
     bool allowed = true;
     QByteArray command; // as it now stands: unchanged, or clamped to "A"/"B" + the maximum's text
-    FilterMemory memory; // to be kept by the caller for the next command
+    // To be kept by the caller once the command has been written to the unit (a command the
+    // unit never gets commands nothing).
+    FilterMemory memory;
 };
 
-// One remote command (no line end in it) against the settings, the reported levels and the memory.
+// One remote command (no line end in it) against the settings, the latest reported levels and
+// the memory.
 [[nodiscard]] FilterOutcome filterRemoteCommand(const QByteArray &command, const FilterSettings &settings,
                                                 qint64 levelA, qint64 levelB, const FilterMemory &memory);
 

@@ -53,8 +53,6 @@ void KelvoBridge::connectButton_Action()
         if (PreferencesModule::Prefs *prefs = PreferencesModule::Preferences())
             prefs->Set(QStringLiteral("serial"), name);
         itsAlive = false;
-        // Nothing the unit was asked before the port opened will be answered now.
-        filterMemory = kelvo::FilterMemory();
         platform::Timer *tick = ping();
         tick->setMode(platform::Timer::modeMultiple);
         tick->setEnabled(true);

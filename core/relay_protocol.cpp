@@ -8,6 +8,7 @@
 #include "core/relay_framing.h"
 #include "core/text_number.h"
 #include "core/text_rules.h"
+#include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/tls_socket.h"
 #include "shell/log_window.h"
@@ -59,8 +60,10 @@ void KelvoBridge::kelvoconnect_DataAvailable()
             };
             const kelvo::FilterOutcome outcome =
                 kelvo::filterRemoteCommand(piece, settings, levelA, levelB, filterMemory);
-            filterMemory = outcome.memory;
             if (outcome.allowed) {
+                // A command written to a closed port never reaches the unit, so it commands nothing.
+                if (kelvoserial()->isOpen())
+                    filterMemory = outcome.memory;
                 sendStimCommand(outcome.command);
                 continue;
             }

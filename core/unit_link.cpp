@@ -54,8 +54,6 @@ void KelvoBridge::sendStimCommand(const QByteArray &command)
     platform::SerialPort *port = kelvoserial();
     port->Write(command + '\r');
     port->Flush();
-    // A status request: its answer will tell the levels as they are now.
-    filterMemory.noteLineSent(command);
     if (logging)
         log(logwindow::serialOutTag, shown(kelvo::trimmed(command)));
 }
@@ -117,8 +115,7 @@ void KelvoBridge::parseStimData(const QByteArray &line)
         firmwareChecked = true;
     }
     lastRead = nowSeconds();
-    // The reported levels are fresh again: what the filter let through before is now known.
-    filterMemory.resetFromStatus(levelA, levelB);
+    filterMemory.levelsReported = true;
     if (!itsAlive) {
         itsAlive = true;
         createServerConnection();

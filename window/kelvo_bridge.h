@@ -54,8 +54,7 @@ public:
     qint64 pcount = 1;
     qint64 prefmonitor = 1;
     bool serverconnected = false;
-    // The remote-command filter's own memory of the levels it may have let each channel reach
-    // since the last valid status line, which resets it.
+    // The remote-command filter's own memory of what it has commanded the unit.
     kelvo::FilterMemory filterMemory;
 
     // Control accessors: each finds its control by name at every call.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 using namespace kelvo;
 
 namespace {
@@ -37,17 +39,11 @@ void run(const Case &c, const FilterMemory &memory)
     EXPECT_EQ(out.command, c.sent) << c.name;
 }
 
-// The status line that answers a request made just now.
-void answered(FilterMemory &m, qint64 a, qint64 b)
-{
-    m.noteLineSent("S");
-    m.resetFromStatus(a, b);
-}
-
-FilterMemory fresh(qint64 a, qint64 b)
+// The unit has reported these levels, and nothing was let through since.
+FilterMemory fresh(qint64, qint64)
 {
     FilterMemory m;
-    answered(m, a, b);
+    m.levelsReported = true;
     return m;
 }
 
@@ -102,70 +98,100 @@ TEST(CommandFilter, Mends)
         {"fractional max, A+ below", "A+", 49, true, "A+", limitedA("50.5")},
         {"clamp text a raise", "A80", 20, false, "A80", limitedA("+50")},
         {"clamp text above max", "A80", 20, false, "A80", limitedA("50e-1")},
+        // A unit that reads 7 bits would see "A80", "A30" + CR + "A90" and "M1" in these.
+        {"byte above 0x7F, A", "\xc1" "80", 20, false, "\xc1" "80"},
+        {"byte above 0x7F, CR", "A30\x8d" "A90", 20, false, "A30\x8d" "A90"},
+        {"byte above 0x7F, M", "\xcd" "1", 20, false, "\xcd" "1", with(limitedA("50"), &FilterSettings::blockProgram)},
+        {"byte above 0x7F, unlimited", "A1\xff", 20, false, "A1\xff", FilterSettings{}},
     };
     for (const Case &c : cases)
         run(c, fresh(c.levelA, c.levelB));
 }
 
-TEST(CommandFilter, RemembersWhatItLetThrough)
-{
-    const FilterSettings s = limitedA("50");
-    auto step = [&](FilterMemory &m, const QByteArray &command, qint64 levelA) {
-        const FilterOutcome out = filterRemoteCommand(command, s, levelA, 0, m);
-        m = out.memory;
+// One command after another, each judged with the levels last reported at that moment.
+class Steps {
+public:
+    explicit Steps(FilterSettings s, FilterMemory m = fresh(0, 0)) : settings(std::move(s)), memory(m) {}
+
+    bool operator()(const QByteArray &command, qint64 reportedA, qint64 reportedB = 0)
+    {
+        const FilterOutcome out = filterRemoteCommand(command, settings, reportedA, reportedB, memory);
+        if (out.allowed)
+            memory = out.memory;
+        lastSent = out.command;
         return out.allowed;
-    };
-    FilterMemory m = fresh(49, 0);
-    EXPECT_TRUE(step(m, "A+", 49));
-    EXPECT_FALSE(step(m, "A+", 49)) << "the first raise may have reached 50";
-    m = fresh(49, 0);
-    EXPECT_TRUE(step(m, "A50", 49));
-    EXPECT_FALSE(step(m, "A+", 49));
-    m = fresh(60, 0);
-    EXPECT_TRUE(step(m, "A10", 60));
-    EXPECT_FALSE(step(m, "A60", 60)) << "the reported 60 is stale after A10";
-    EXPECT_TRUE(step(m, "A30", 60)) << "below the maximum is always safe";
-    m = fresh(60, 0);
-    EXPECT_TRUE(step(m, "A55", 60)) << "a certain lowering above the maximum";
-    EXPECT_FALSE(step(m, "A+", 55)) << "judged by the highest level since the status line";
-    answered(m, 10, 0);
-    EXPECT_TRUE(step(m, "A+", 10));
-    EXPECT_FALSE(step(m, "A+", 10)) << "unknown after a raise";
-    answered(m, 10, 0);
-    EXPECT_TRUE(step(m, "A+", 10));
-    FilterMemory unknown;
-    EXPECT_FALSE(step(unknown, "A+", 0)) << "nothing known before a status line";
+    }
+
+    FilterSettings settings;
+    FilterMemory memory;
+    QByteArray lastSent;
+};
+
+// The unit runs commands in order, so the level the filter let it reach holds whatever a late,
+// lost or unasked status line reports.
+TEST(CommandFilter, JudgesByWhatItCommandedWhateverTheStatusLinesSay)
+{
+    Steps step(limitedA("50"));
+    EXPECT_TRUE(step("A+", 49));
+    EXPECT_FALSE(step("A+", 49)) << "the first raise reached 50";
+
+    step = Steps(limitedA("50"));
+    EXPECT_TRUE(step("A50", 20));
+    for (const qint64 report : {20, 10, 49, 0, -3})
+        EXPECT_FALSE(step("A+", report)) << "A50 stands, whatever a report of " << report << " says";
+    EXPECT_FALSE(step("A80", 20)) << "at the maximum already";
+    EXPECT_TRUE(step("A30", 20));
+    EXPECT_FALSE(step("A+", 50)) << "a report above what was commanded may be a change at the unit";
+    EXPECT_TRUE(step("A+", 30));
 }
 
-// The serial line is slower than the relay: a status line can answer a request that was sent
-// before the filter let more commands through.
-TEST(CommandFilter, AStatusLineCountsFromTheRequestItAnswers)
+TEST(CommandFilter, LoweringIsJudgedAgainstTheLowerOfCommandedAndReported)
 {
-    const FilterSettings s = limitedA("50");
-    auto step = [&](FilterMemory &m, const QByteArray &command, qint64 levelA) {
-        const FilterOutcome out = filterRemoteCommand(command, s, levelA, 0, m);
-        m = out.memory;
-        if (out.allowed)
-            m.noteLineSent(out.command);
-        return out.allowed;
-    };
-    FilterMemory m = fresh(10, 0);
-    m.noteLineSent("S"); // asked while the unit stood at 10
-    EXPECT_TRUE(step(m, "A80", 10)); // clamped to A50
-    m.resetFromStatus(10, 0); // the answer to the request before the clamp
-    EXPECT_FALSE(step(m, "A+", 10)) << "the unit may stand at 50 since the request";
+    Steps step(limitedA("50"));
+    EXPECT_TRUE(step("A10", 60)) << "below the maximum is always safe";
+    EXPECT_FALSE(step("A60", 60)) << "the reported 60 is stale after A10";
+    EXPECT_TRUE(step("A30", 60));
 
-    m = fresh(10, 0);
-    EXPECT_TRUE(step(m, "A+", 10));
-    m.resetFromStatus(11, 0); // a line nobody asked for tells nothing about what came after
-    EXPECT_FALSE(step(m, "A+", 11));
-    answered(m, 11, 0);
-    EXPECT_TRUE(step(m, "A+", 11)) << "an answer to a request made after the raise is fresh";
+    step = Steps(limitedA("50"));
+    EXPECT_TRUE(step("A55", 60)) << "a certain lowering above the maximum";
+    EXPECT_EQ(step.lastSent, "A55");
+    EXPECT_FALSE(step("A+", 55));
+    EXPECT_TRUE(step("A54", 70)) << "below the commanded 55";
+    EXPECT_FALSE(step("A56", 70)) << "above the commanded 54: the report of 70 may be stale";
+}
 
-    m = fresh(10, 0);
-    for (std::size_t i = 0; i < FilterMemory::maxRequests + 5; ++i)
-        m.noteLineSent(" s");
-    EXPECT_EQ(m.requests.size(), FilterMemory::maxRequests) << "unanswered requests stay bounded";
-    m.noteLineSent("K");
-    EXPECT_EQ(m.requests.size(), FilterMemory::maxRequests);
+TEST(CommandFilter, AChangeAtTheUnitReportedBeforeACommandCounts)
+{
+    Steps step(limitedA("50"));
+    EXPECT_TRUE(step("A20", 20));
+    EXPECT_FALSE(step("A+", 50)) << "turned up to 50 at the unit";
+    EXPECT_TRUE(step("A+", 45));
+    EXPECT_FALSE(step("A80", 60)) << "above the maximum at the unit: no clamp up to it";
+    EXPECT_TRUE(step("A40", 60));
+    // Turned down at the unit: a report cannot be told from a stale one, so the level the
+    // filter commanded still counts for raises until a level command sets it anew.
+    EXPECT_TRUE(step("A50", 10));
+    EXPECT_FALSE(step("A+", 10));
+    EXPECT_TRUE(step("A11", 10));
+    EXPECT_TRUE(step("A+", 10));
+}
+
+TEST(CommandFilter, ChannelsAreTrackedWhileUnlimitedAndBeforeAnyReport)
+{
+    FilterSettings unlimited;
+    Steps step(unlimited);
+    EXPECT_TRUE(step("A90", 20));
+    EXPECT_TRUE(step("B99999999999999999999", 20));
+    step.settings = limitedA("50");
+    step.settings.limitB = true;
+    EXPECT_FALSE(step("A+", 20)) << "90 was commanded while the limit was off";
+    EXPECT_FALSE(step("A60", 20)) << "nothing certain makes 60 a lowering";
+    EXPECT_TRUE(step("A60", 95)) << "below both the commanded 90 and the reported 95";
+    EXPECT_FALSE(step("B+", 0)) << "B saturated at the largest level";
+
+    Steps nothingKnown(limitedA("50"), FilterMemory{});
+    EXPECT_FALSE(nothingKnown("A+", 0)) << "nothing known before a status line";
+    EXPECT_FALSE(nothingKnown("A80", 0));
+    EXPECT_TRUE(nothingKnown("A30", 0));
+    EXPECT_TRUE(nothingKnown("A+", 0)) << "A30 is known now";
 }

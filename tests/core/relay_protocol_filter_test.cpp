@@ -133,7 +133,8 @@ TEST_F(LinkedBridge, ChangesOnThePreferencesPageActOnTheNextCommandBeforeSave)
     QTest::keyClicks(maxB, QStringLiteral("40"));
     QTest::mouseClick(window->limitB(), Qt::LeftButton, {}, QPoint(4, window->limitB()->height() / 2));
     ASSERT_TRUE(window->limitB()->isChecked());
-    reportLevels(20, 20);
+    deliver("B20"); // the unit stands at 80 since the last command: lower it first
+    ASSERT_TRUE(unit.waitForCommand("B20"));
     deliver("B80");
     ASSERT_TRUE(unit.waitForCommand("B40"));
 

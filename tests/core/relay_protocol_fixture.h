@@ -170,8 +170,7 @@ protected:
     {
         window->levelA = a;
         window->levelB = b;
-        window->filterMemory.noteLineSent("S");
-        window->filterMemory.resetFromStatus(a, b);
+        window->filterMemory.levelsReported = true;
     }
 
     void startPing()
