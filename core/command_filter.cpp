@@ -130,11 +130,10 @@ void noteSent(QByteArrayView sent, const Channel &channel)
         channel.memory->commanded = effect.level;
         return;
     }
-    // Nothing known: a raise of an unknown level is still unknown.
-    if (channel.span.ceiling == highestLevel && !channel.memory->commanded)
-        return;
+    // One step up from where it stands; an unknown level stays unknown, the top stays the top.
     const qint64 base = channel.memory->commanded.value_or(channel.span.ceiling);
-    channel.memory->commanded = base == highestLevel ? base : base + 1;
+    if (base != highestLevel)
+        channel.memory->commanded = base + 1;
 }
 
 } // namespace
