@@ -4,12 +4,16 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+
 Q6Simulator::Q6Simulator(QObject *parent) : QObject(parent)
 {
     if (!pty_.isOpen())
         return;
     notifier_ = std::make_unique<QSocketNotifier>(pty_.masterFd(), QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &Q6Simulator::readMaster);
+    trickleTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&trickleTimer_, &QTimer::timeout, this, &Q6Simulator::writeTricklePiece);
 }
 
 Q6Simulator::~Q6Simulator()
@@ -67,6 +71,33 @@ void Q6Simulator::queueNoReply()
     queue_.push_back(Reply {});
 }
 
+void Q6Simulator::holdAnswers()
+{
+    timing_ = AnswerTiming::Held;
+}
+
+bool Q6Simulator::releaseAnswer()
+{
+    if (held_.empty())
+        return false;
+    const Reply reply = held_.front();
+    held_.pop_front();
+    writePieces(reply.pieces, reply.gapMs);
+    return true;
+}
+
+void Q6Simulator::trickleAnswers(int maxPiece, int gapMs)
+{
+    timing_ = AnswerTiming::Trickling;
+    maxPiece_ = std::max(1, maxPiece);
+    trickleTimer_.setInterval(gapMs);
+    for (const Reply &reply : held_)
+        trickle_ += reply.pieces.join();
+    held_.clear();
+    if (!trickle_.isEmpty())
+        trickleTimer_.start();
+}
+
 bool Q6Simulator::send(const QByteArray &bytes)
 {
     return pty_.writeToSlave(bytes);
@@ -79,6 +110,7 @@ void Q6Simulator::sendInPieces(const QList<QByteArray> &pieces, int gapMs)
 
 void Q6Simulator::hangUp()
 {
+    trickleTimer_.stop();
     // The notifier must go before its descriptor is closed.
     notifier_.reset();
     pty_.hangUp();
@@ -128,13 +160,33 @@ void Q6Simulator::handleCommand(const QByteArray &command)
 
 void Q6Simulator::answer()
 {
-    if (queue_.empty()) {
-        send(statusReply());
+    Reply reply {{statusReply()}, 0};
+    if (!queue_.empty()) {
+        reply = queue_.front();
+        queue_.pop_front();
+    }
+    switch (timing_) {
+    case AnswerTiming::AtOnce:
+        writePieces(reply.pieces, reply.gapMs);
+        return;
+    case AnswerTiming::Held:
+        held_.push_back(reply);
+        return;
+    case AnswerTiming::Trickling:
+        trickle_ += reply.pieces.join();
+        if (!trickleTimer_.isActive() && !trickle_.isEmpty())
+            trickleTimer_.start();
         return;
     }
-    const Reply reply = queue_.front();
-    queue_.pop_front();
-    writePieces(reply.pieces, reply.gapMs);
+}
+
+void Q6Simulator::writeTricklePiece()
+{
+    const qsizetype size = 1 + qsizetype(pieceSizes_() % unsigned(maxPiece_));
+    send(trickle_.first(std::min(size, trickle_.size())));
+    trickle_.remove(0, size);
+    if (trickle_.isEmpty())
+        trickleTimer_.stop();
 }
 
 void Q6Simulator::writePieces(QList<QByteArray> pieces, int gapMs)

@@ -1,7 +1,8 @@
 #pragma once
 // A Q6 power unit on a pseudo-terminal. The code under test opens portPath() as its serial
 // port; the simulator answers each "S" + CR with the status line the test has set, records
-// every byte it gets, and can go silent, send lines in pieces, send garbage or hang up.
+// every byte it gets, and can go silent, answer late, send lines in pieces, send garbage or
+// hang up.
 // Everything runs in the test's thread, driven by the Qt event loop.
 
 #include "support/pty_pair.h"
@@ -10,9 +11,11 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <deque>
 #include <memory>
+#include <random>
 
 class QSocketNotifier;
 
@@ -54,6 +57,14 @@ public:
     void queueNoReply();
     [[nodiscard]] qsizetype queuedReplies() const { return static_cast<qsizetype>(queue_.size()); }
 
+    // Late answers. Each answer is still made when its request is read (the status line as set
+    // at that moment, or the next queued reply), only written later: while held, the oldest
+    // waits for releaseAnswer(); once trickling, every held and later answer goes out as one
+    // stream in pieces of 1 to maxPiece bytes, gapMs apart, like a slow line.
+    void holdAnswers();
+    bool releaseAnswer();
+    void trickleAnswers(int maxPiece, int gapMs);
+
     // Writes bytes to the port now, as they are (corrupt lines, garbage, unasked lines).
     bool send(const QByteArray &bytes);
     // Writes the pieces gapMs apart through the event loop; the first one goes now.
@@ -84,6 +95,9 @@ private:
     void handleCommand(const QByteArray &command);
     void answer();
     void writePieces(QList<QByteArray> pieces, int gapMs);
+    void writeTricklePiece();
+
+    enum class AnswerTiming { AtOnce, Held, Trickling };
 
     PtyPair pty_;
     std::unique_ptr<QSocketNotifier> notifier_;
@@ -91,6 +105,12 @@ private:
     LineEnding ending_ = LineEnding::Lf;
     bool silent_ = false;
     std::deque<Reply> queue_;
+    AnswerTiming timing_ = AnswerTiming::AtOnce;
+    std::deque<Reply> held_;
+    QByteArray trickle_;
+    int maxPiece_ = 1;
+    QTimer trickleTimer_;
+    std::minstd_rand pieceSizes_ {20261211}; // the same pieces in every run
     QByteArray received_;
     QByteArray pending_; // bytes after the last CR
     QList<QByteArray> commands_;
