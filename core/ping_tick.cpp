@@ -105,6 +105,10 @@ void KelvoBridge::ping_Action()
 
 void KelvoBridge::fadetimer_Action()
 {
+    // A fade still due when the relay link went down (Disconnect, the relay's close) would
+    // show the link up again and log a keep-alive that goes nowhere.
+    if (!serverconnected)
+        return;
     setButtonIcon(QStringLiteral("amber"));
     const QByteArray line = ";ping=" + connectionKey()->text().toLatin1();
     log(logwindow::serverOutTag, QString::fromLatin1(line));
