@@ -77,8 +77,11 @@ void KelvoBridge::ping_Action()
                 sendStimCommand("K");
                 lastRemote = 0;
                 tick->setEnabled(false);
+                const quint64 resetsBefore = resetCount;
                 platform::services().msgBox(
                     QStringLiteral("Outputs turned off. No commands were received by the end of the timeout period"));
+                if (resetCount != resetsBefore)
+                    return; // disconnected while the box waited: nothing left to watch
                 const qint64 now = kelvo::truncateToInt64(platform::services().now());
                 lastWrite = now;
                 lastRead = now;
@@ -90,10 +93,13 @@ void KelvoBridge::ping_Action()
     if (unitSilent(lastRead, lastWrite) || !itsAlive) {
         tick->setEnabled(false);
         log(logwindow::serialTag, QStringLiteral("Timeout - Q6 not responding"));
+        const quint64 resetsBefore = resetCount;
         const int answer = platform::services().msgBox(
             QStringLiteral("No response from the Q6. Please check the connection then click Retry, or click Cancel "
                            "to disconnect"),
             platform::msgBoxCautionRetryCancel, QString());
+        if (resetCount != resetsBefore)
+            return; // disconnected while the box waited (the relay lost): the answer has nothing to act on
         if (answer == platform::msgBoxCancel) {
             resetState();
         } else {

@@ -114,6 +114,8 @@ void KelvoBridge::kelvoconnect_DataAvailable()
         stopButton()->setEnabled(false);
         stopButton()->setVisible(false);
         platform::services().msgBox(QStringLiteral("Remote user has been disconnected"));
+        if (!serverconnected)
+            return; // the relay link was lost while the box waited
         serverinfo()->setText(QStringLiteral("Waiting for a new connection"));
         setButtonIcon(QStringLiteral("amber"));
     } else if (code == "401" || code == "402") {

@@ -57,6 +57,9 @@ public:
     // The remote-command filter's own memory of the levels it may have let each channel reach
     // since the last valid status line, which resets it.
     kelvo::FilterMemory filterMemory;
+    // Counts returns to the disconnected state, so a handler that waited in a modal box can
+    // tell that the bridge was reset meanwhile (the relay link lost while the box was open).
+    quint64 resetCount = 0;
 
     // Control accessors: each finds its control by name at every call.
     [[nodiscard]] platform::SerialPort *kelvoserial() const;
