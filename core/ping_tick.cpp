@@ -4,6 +4,7 @@
 #include "window/kelvo_bridge.h"
 
 #include "core/text_number.h"
+#include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/timer.h"
 #include "platform/tls_socket.h"
@@ -104,6 +105,10 @@ void KelvoBridge::ping_Action()
             resetState();
         } else {
             tick->setEnabled(true);
+            // A pulled cable closed the port underneath; checking the connection means plugging
+            // it back in, so the port is opened again by the same path.
+            if (kelvoserial()->isClosedAfterError())
+                reopenUnitPort();
             sendStimCommand("S");
         }
     }

@@ -8,6 +8,7 @@
 #include "core/relay_framing.h"
 #include "core/text_number.h"
 #include "core/text_rules.h"
+#include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/tls_socket.h"
 #include "shell/log_window.h"
@@ -48,6 +49,14 @@ void KelvoBridge::kelvoconnect_DataAvailable()
             const qint64 now = wholeSecondsNow();
             lastWrite = now;
             lastRemote = now;
+            if (kelvoserial()->isClosedAfterError()) {
+                // The unit cannot get it: the remote is told as for a refused command.
+                logNotSentToUnit(piece);
+                log(logwindow::serverOutTag, QString::fromLatin1(commandBlocked));
+                relay->Write(QByteArray(commandBlocked) + '\r');
+                relay->Flush();
+                continue;
+            }
             // The page's controls, not the store: a change acts at once, saved or not.
             const kelvo::FilterSettings settings{
                 .blockPower = blockPower()->isChecked(),

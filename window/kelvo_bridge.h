@@ -100,6 +100,10 @@ public:
     void kelvoserial_Error();
     void parseStimData(const QByteArray &line);
 
+    // The unit's port closed under the bridge by an error (core/unit_port_recovery.cpp).
+    void reopenUnitPort();
+    void logNotSentToUnit(const QByteArray &command) const;
+
     // Relay protocol and remote-command filter (core/relay_protocol.cpp).
     void kelvoconnect_DataAvailable();
 
