@@ -109,10 +109,24 @@ void KelvoBridge::kelvoconnect_Error()
     // stopped tick no longer runs the inactivity timeout: switch them off here.
     if (linked)
         sendStimCommand(QByteArrayLiteral("K"));
+
+    const QString reason = kelvoconnect()->LastErrorText();
+    if (!serverconnected) {
+        // Never reached: the link stays pending, and Connect tries again.
+        serverinfo()->setText(QStringLiteral("Could not reach the server: ") + reason);
+        return;
+    }
+    // The link was up and is gone: nothing can reach the relay any more (so no ";quit"), and a
+    // window left showing it up would be a lie. Back to the disconnected state, saying why.
+    serverconnected = false;
+    linked = false;
+    resetState();
+    serverinfo()->setText(QStringLiteral("Connection to the server lost: ") + reason);
 }
 
 void KelvoBridge::resetState()
 {
+    ++resetCount;
     platform::TlsSocket *relay = kelvoconnect();
     if (serverconnected) {
         relay->Write(QByteArrayLiteral(";quit\r"));

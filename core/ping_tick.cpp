@@ -4,6 +4,7 @@
 #include "window/kelvo_bridge.h"
 
 #include "core/text_number.h"
+#include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/timer.h"
 #include "platform/tls_socket.h"
@@ -77,8 +78,11 @@ void KelvoBridge::ping_Action()
                 sendStimCommand("K");
                 lastRemote = 0;
                 tick->setEnabled(false);
+                const quint64 resetsBefore = resetCount;
                 platform::services().msgBox(
                     QStringLiteral("Outputs turned off. No commands were received by the end of the timeout period"));
+                if (resetCount != resetsBefore)
+                    return; // disconnected while the box waited: nothing left to watch
                 const qint64 now = kelvo::truncateToInt64(platform::services().now());
                 lastWrite = now;
                 lastRead = now;
@@ -90,14 +94,21 @@ void KelvoBridge::ping_Action()
     if (unitSilent(lastRead, lastWrite) || !itsAlive) {
         tick->setEnabled(false);
         log(logwindow::serialTag, QStringLiteral("Timeout - Q6 not responding"));
+        const quint64 resetsBefore = resetCount;
         const int answer = platform::services().msgBox(
             QStringLiteral("No response from the Q6. Please check the connection then click Retry, or click Cancel "
                            "to disconnect"),
             platform::msgBoxCautionRetryCancel, QString());
+        if (resetCount != resetsBefore)
+            return; // disconnected while the box waited (the relay lost): the answer has nothing to act on
         if (answer == platform::msgBoxCancel) {
             resetState();
         } else {
             tick->setEnabled(true);
+            // A pulled cable closed the port underneath; checking the connection means plugging
+            // it back in, so the port is opened again by the same path.
+            if (kelvoserial()->isClosedAfterError())
+                reopenUnitPort();
             sendStimCommand("S");
         }
     }
@@ -105,6 +116,10 @@ void KelvoBridge::ping_Action()
 
 void KelvoBridge::fadetimer_Action()
 {
+    // A fade still due when the relay link went down (Disconnect, the relay's close) would
+    // show the link up again and log a keep-alive that goes nowhere.
+    if (!serverconnected)
+        return;
     setButtonIcon(QStringLiteral("amber"));
     const QByteArray line = ";ping=" + connectionKey()->text().toLatin1();
     log(logwindow::serverOutTag, QString::fromLatin1(line));

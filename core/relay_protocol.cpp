@@ -49,6 +49,14 @@ void KelvoBridge::kelvoconnect_DataAvailable()
             const qint64 now = wholeSecondsNow();
             lastWrite = now;
             lastRemote = now;
+            if (kelvoserial()->isClosedAfterError()) {
+                // The unit cannot get it: the remote is told as for a refused command.
+                logNotSentToUnit(piece);
+                log(logwindow::serverOutTag, QString::fromLatin1(commandBlocked));
+                relay->Write(QByteArray(commandBlocked) + '\r');
+                relay->Flush();
+                continue;
+            }
             // The page's controls, not the store: a change acts at once, saved or not.
             const kelvo::FilterSettings settings{
                 .blockPower = blockPower()->isChecked(),
@@ -117,6 +125,8 @@ void KelvoBridge::kelvoconnect_DataAvailable()
         stopButton()->setEnabled(false);
         stopButton()->setVisible(false);
         platform::services().msgBox(QStringLiteral("Remote user has been disconnected"));
+        if (!serverconnected)
+            return; // the relay link was lost while the box waited
         serverinfo()->setText(QStringLiteral("Waiting for a new connection"));
         setButtonIcon(QStringLiteral("amber"));
     } else if (code == "401" || code == "402") {

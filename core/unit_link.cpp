@@ -52,6 +52,10 @@ void KelvoBridge::sendStimCommand(const QByteArray &command)
     // Stamped first: the no-response check counts from the moment a command was due.
     lastWrite = nowSeconds();
     platform::SerialPort *port = kelvoserial();
+    if (port->isClosedAfterError()) {
+        logNotSentToUnit(command);
+        return;
+    }
     port->Write(command + '\r');
     port->Flush();
     if (logging)

@@ -71,6 +71,7 @@ bool SerialPort::Open()
 {
     // The same device cannot be opened twice (Qt holds a lock file), so reopening means
     // closing first.
+    const bool wasGone = deviceGone_;
     Close();
     port_->setPortName(devicePath_);
     opening_ = true;
@@ -80,6 +81,8 @@ bool SerialPort::Open()
         port_->setDataTerminalReady(false);
     } else {
         lastError_ = port_->error();
+        // Still closed after the error, not by its user.
+        deviceGone_ = wasGone;
     }
     opening_ = false;
     port_->clearError();

@@ -37,6 +37,9 @@ public:
     void Close();
     // False once the device has gone away, even before the queued close underneath.
     [[nodiscard]] bool isOpen() const;
+    // True from an error that took the device away (the port closed underneath) until a Close
+    // or a successful Open: the port is closed, but not by its user.
+    [[nodiscard]] bool isClosedAfterError() const { return deviceGone_; }
     // The last error Qt reported (QSerialPort::SerialPortError), kept until the next one.
     [[nodiscard]] int LastErrorCode() const;
 
@@ -53,7 +56,8 @@ private:
     QString devicePath_;
     int lastError_ = 0;
     bool opening_ = false;
-    // Set by an error that leaves the device useless; the port counts as closed from then on.
+    // Set by an error that leaves the device useless; the port counts as closed from then on,
+    // also through a reopen that fails.
     bool deviceGone_ = false;
     // Counts Close calls, so a queued close never touches a port opened again since.
     quint64 generation_ = 0;

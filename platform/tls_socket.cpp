@@ -89,12 +89,26 @@ int TlsSocket::LastErrorCode() const
     return lastError_;
 }
 
+QString TlsSocket::LastErrorText() const
+{
+    return lastErrorText_;
+}
+
 void TlsSocket::handleReadyRead(QSslSocket *socket)
 {
     if (socket != socket_)
         return;
     readDuringHandler_ = false;
+    dispatching_.append(socket);
     emit dataAvailable();
+    dispatching_.removeLast();
+    if (heldForDispatch_.contains(socket) && !dispatching_.contains(socket)) {
+        // Retired while its data was being handled: Qt's own frame below is done with it once
+        // this returns to the loop it came from.
+        heldForDispatch_.removeOne(socket);
+        socket->deleteLater();
+        return;
+    }
     // Qt raises readyRead only for new bytes and not while its slot runs: bytes that came
     // while the handler waited in a modal box would sit unseen until more traffic arrives.
     // Raised again only when the handler did read, so a handler that leaves bytes on purpose
@@ -116,6 +130,7 @@ void TlsSocket::handleError(QSslSocket *socket, int socketError)
         return;
     errorReported_ = true;
     lastError_ = socketError;
+    lastErrorText_ = socket->errorString();
     emit error();
 }
 
@@ -128,17 +143,30 @@ void TlsSocket::retire()
     socket->disconnect(this);
     if (socket->isEncrypted() && socket->state() == QAbstractSocket::ConnectedState) {
         // Let what was written and flushed reach the peer, then let the socket go.
-        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
-        QTimer::singleShot(closeGraceMs, socket, [socket] {
+        connect(socket, &QAbstractSocket::disconnected, this, [this, socket] { dispose(socket); });
+        QTimer::singleShot(closeGraceMs, socket, [this, socket] {
             socket->abort();
-            socket->deleteLater();
+            dispose(socket);
         });
         socket->disconnectFromHost();
     } else {
         // Pending, unverified or failed: drop at once, nothing more goes out.
         socket->abort();
-        socket->deleteLater();
+        dispose(socket);
     }
+}
+
+void TlsSocket::dispose(QSslSocket *socket)
+{
+    // A socket whose data the program is handling may be retired from a modal box's event
+    // loop run by that handler; deleted there, it would be gone under Qt's frame that is
+    // still delivering its readyRead. It goes once that delivery has ended.
+    if (dispatching_.contains(socket)) {
+        if (!heldForDispatch_.contains(socket))
+            heldForDispatch_.append(socket);
+        return;
+    }
+    socket->deleteLater();
 }
 
 } // namespace platform

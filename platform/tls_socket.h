@@ -6,6 +6,7 @@
 // late data) reaches the program after Close or a new Connect.
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -36,6 +37,8 @@ public:
     // The last error, as a QAbstractSocket::SocketError value (SslHandshakeFailedError for a
     // certificate that does not verify); kept until the next error.
     [[nodiscard]] int LastErrorCode() const;
+    // Qt's description of that error, in words a user can read; kept with the code.
+    [[nodiscard]] QString LastErrorText() const;
 
 signals:
     void connected();
@@ -47,12 +50,18 @@ private:
     void handleReadyRead(QSslSocket *socket);
     void handleError(QSslSocket *socket, int socketError);
     void retire();
+    void dispose(QSslSocket *socket);
 
     QSslSocket *socket_ = nullptr; // the current connection, child of this; null when closed
     int lastError_ = 0;
+    QString lastErrorText_;
     bool errorReported_ = false;
     bool readDuringHandler_ = false;
     bool reraisePending_ = false;
+    // Sockets whose readyRead is being handed to the program, innermost last, and retired
+    // ones among them, deleted once that hand-over has returned.
+    QList<QSslSocket *> dispatching_;
+    QList<QSslSocket *> heldForDispatch_;
 };
 
 } // namespace platform

@@ -51,6 +51,18 @@ QString couldNotSaveMessage()
     return QStringLiteral("Could not save preferences");
 }
 
+QString unusablePreferencesMessage(const QString &preferencesFile, const QString &keptFile)
+{
+    const QString notRead = QStringLiteral(
+        "The saved preferences could not be read, so the default settings are in force, "
+        "with no restrictions for a remote user. ");
+    if (keptFile.isEmpty())
+        return notRead + QStringLiteral("The file could not be kept aside, so it is left as it is and "
+                                        "preferences cannot be saved until it is moved: ")
+            + preferencesFile;
+    return notRead + QStringLiteral("The file has been kept as ") + keptFile;
+}
+
 App *App::instance()
 {
     return theApp;
@@ -118,8 +130,13 @@ void App::Event_Open()
     }
     PreferencesModule::Initialize(QStringLiteral("KelvoConnect"));
     PreferencesModule::Prefs &prefs = *PreferencesModule::Preferences();
-    if (!prefs.Load())
+    if (!prefs.Load()) {
         assignDefaults(prefs);
+        // A file that was there and did not load held the user's blocks and limits: say so.
+        if (prefs.foundUnusableFile())
+            platform::services().msgBox(unusablePreferencesMessage(prefs.preferencesFile(), prefs.keptFile()),
+                                        platform::msgBoxCautionOk, QString());
+    }
 }
 
 void App::quitRoad()

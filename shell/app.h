@@ -62,3 +62,6 @@ private:
 // The message of the no-serial-port case and of a failed save, as shown.
 [[nodiscard]] QString noSerialPortMessage();
 [[nodiscard]] QString couldNotSaveMessage();
+// The start-up message for a preferences file that was there but could not be used: where it
+// was kept, or, when it could not be kept, that it is left as it is.
+[[nodiscard]] QString unusablePreferencesMessage(const QString &preferencesFile, const QString &keptFile);

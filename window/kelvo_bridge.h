@@ -56,6 +56,9 @@ public:
     bool serverconnected = false;
     // The remote-command filter's own memory of what it has commanded the unit.
     kelvo::FilterMemory filterMemory;
+    // Counts returns to the disconnected state, so a handler that waited in a modal box can
+    // tell that the bridge was reset meanwhile (the relay link lost while the box was open).
+    quint64 resetCount = 0;
 
     // Control accessors: each finds its control by name at every call.
     [[nodiscard]] platform::SerialPort *kelvoserial() const;
@@ -95,6 +98,10 @@ public:
     void kelvoserial_DataAvailable();
     void kelvoserial_Error();
     void parseStimData(const QByteArray &line);
+
+    // The unit's port closed under the bridge by an error (core/unit_port_recovery.cpp).
+    void reopenUnitPort();
+    void logNotSentToUnit(const QByteArray &command) const;
 
     // Relay protocol and remote-command filter (core/relay_protocol.cpp).
     void kelvoconnect_DataAvailable();

@@ -341,7 +341,8 @@ TEST(ResetState, WhileTheRelayIsPendingLeavesNoLateConnection)
 }
 
 // A relay lost in remote control leaves the unit's outputs off; otherwise the unit hears
-// nothing. Either way the error is logged, the ping stops and the flags stay.
+// nothing. Either way the error is logged, the ping stops, and the bridge is back in Idle
+// with the reason in the status text; nothing is written towards the closed relay.
 TEST(RelayError, LostRelaySwitchesTheOutputsOffOnlyInRemoteControl)
 {
     for (const bool linked : {true, false}) {
@@ -364,9 +365,15 @@ TEST(RelayError, LostRelaySwitchesTheOutputsOffOnlyInRemoteControl)
         EXPECT_EQ(f.unit.commands(), linked ? QList<QByteArray>{"K"} : QList<QByteArray>{});
         EXPECT_FALSE(w.ping()->Enabled());
         EXPECT_EQ(w.ping()->Mode(), platform::Timer::modeMultiple);
-        EXPECT_TRUE(w.serverconnected);
-        EXPECT_EQ(w.linked, linked);
-        EXPECT_EQ(w.connectButton()->text(), QStringLiteral("Disconnect"));
+        EXPECT_FALSE(w.serverconnected);
+        EXPECT_FALSE(w.linked);
+        EXPECT_FALSE(w.kelvoserial()->isOpen());
+        EXPECT_EQ(w.connectButton()->text(), QStringLiteral("Connect"));
+        EXPECT_TRUE(lampIs(w, QStringLiteral("red")));
+        EXPECT_TRUE(w.connectionKey()->text().isEmpty());
+        EXPECT_FALSE(w.stopButton()->isVisibleTo(&w));
+        EXPECT_EQ(w.serverinfo()->text(),
+                  QStringLiteral("Connection to the server lost: The remote host closed the connection"));
         EXPECT_TRUE(f.services.boxes.empty());
     }
 }

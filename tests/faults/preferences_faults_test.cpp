@@ -63,6 +63,12 @@ JsonObject bigStore(char version, int size)
     return store;
 }
 
+QByteArray contentsOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
 void fillStore(Prefs &prefs, const JsonObject &store)
 {
     for (const JsonMember &member : store.members())
@@ -221,13 +227,15 @@ TEST_F(PreferencesFaults, KilledDuringSavesTheFileHoldsTheOldTextOrTheNewNeverAM
     EXPECT_GT(sawNew, 0);
 }
 
-// A damaged file at start-up: the defaults in memory, the file kept as it was until the next
-// save, which writes what memory holds.
+// A damaged file at start-up: the defaults in memory, one caution box naming the copy kept
+// beside the file, the file itself kept as it was until the next save, which writes what memory
+// holds. Each start-up keeps its own copy; none is overwritten.
 TEST_F(PreferencesFaults, ADamagedFileAtStartUpGivesTheDefaultsAndIsKeptUntilTheNextSave)
 {
     QByteArray damaged = "{\n  \"limitA\":true,\n  \"maxA\":\"3";
     damaged += QByteArray("\x00\xff\xfe garbage \x01", 14);
     const QByteArray cases[] = {damaged, "{", "true", QByteArray(3000, '{'), "{\"maxA\" \"50\"}"};
+    QList<std::pair<QString, QByteArray>> keptSoFar;
     for (const QByteArray &text : cases) {
         SCOPED_TRACE(text.left(40).toStdString());
         writeFile(text);
@@ -237,7 +245,17 @@ TEST_F(PreferencesFaults, ADamagedFileAtStartUpGivesTheDefaultsAndIsKeptUntilThe
         app.Event_Open();
         const Prefs *prefs = PreferencesModule::Preferences();
         ASSERT_NE(prefs, nullptr);
-        EXPECT_TRUE(services.boxes.empty());
+        const QString kept = filePath() + QStringLiteral(".damaged")
+            + (keptSoFar.isEmpty() ? QString() : u'.' + QString::number(keptSoFar.size() + 1));
+        ASSERT_EQ(services.boxes.size(), 1u);
+        EXPECT_EQ(services.boxes.front().code, platform::msgBoxCautionOk);
+        EXPECT_TRUE(services.boxes.front().title.isEmpty());
+        EXPECT_EQ(services.boxes.front().text,
+                  QStringLiteral("The saved preferences could not be read, so the default settings are in force, "
+                                 "with no restrictions for a remote user. The file has been kept as ")
+                      + kept);
+        EXPECT_EQ(contentsOf(kept), text);
+        keptSoFar.append({kept, text});
         for (const QString &key : tenKeys)
             EXPECT_NO_THROW((void)prefs->Get(key)) << key.toStdString();
         EXPECT_FALSE(prefs->boolOr(QStringLiteral("limitA"), true));
@@ -248,7 +266,60 @@ TEST_F(PreferencesFaults, ADamagedFileAtStartUpGivesTheDefaultsAndIsKeptUntilThe
         ASSERT_TRUE(prefs->Save());
         EXPECT_EQ(readFile(), writeJson(prefs->values()));
         EXPECT_TRUE(readJson(readFile()).ok());
+        for (const auto &[path, bytes] : keptSoFar)
+            EXPECT_EQ(contentsOf(path), bytes) << path.toStdString();
     }
+}
+
+// The same damaged file met again before any save (the program ended without one) is kept
+// once; when no name beside it is free, the file is left as it is and no save replaces it.
+TEST_F(PreferencesFaults, AFileKeptOnceServesAgainAndOneThatCannotBeKeptIsNeverReplaced)
+{
+    writeFile("{\"power\":tru");
+    for (int start = 1; start <= 2; ++start) {
+        Prefs prefs(appName);
+        EXPECT_FALSE(prefs.Load());
+        EXPECT_TRUE(prefs.foundUnusableFile());
+        EXPECT_EQ(prefs.keptFile(), filePath() + QStringLiteral(".damaged")) << "start " << start;
+    }
+    EXPECT_FALSE(QFileInfo::exists(filePath() + QStringLiteral(".damaged.2")));
+
+    // Every name taken by something else.
+    writeFile("{\"power\":fals");
+    for (int number = 2; number <= 999; ++number)
+        ASSERT_TRUE(QDir().mkpath(filePath() + QStringLiteral(".damaged.") + QString::number(number)));
+    ScriptedServices services;
+    services.ports = {QStringLiteral("ttyFAKE0")};
+    App app;
+    app.Event_Open();
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes.front().text,
+              QStringLiteral("The saved preferences could not be read, so the default settings are in force, "
+                             "with no restrictions for a remote user. The file could not be kept aside, so it is "
+                             "left as it is and preferences cannot be saved until it is moved: ")
+                  + filePath());
+    EXPECT_FALSE(PreferencesModule::Preferences()->Save());
+    EXPECT_FALSE(app.Event_CancelClose());
+    EXPECT_EQ(boxesWithText(services, couldNotSaveMessage()), 1);
+    EXPECT_EQ(readFile(), QByteArray("{\"power\":fals"));
+    EXPECT_EQ(contentsOf(filePath() + QStringLiteral(".damaged")), QByteArray("{\"power\":tru"));
+}
+
+// A file that an editor began with a UTF-8 byte order mark loads as it stands: the user's
+// limits hold, and nothing is said or kept.
+TEST_F(PreferencesFaults, AByteOrderMarkAtTheStartIsSkipped)
+{
+    writeFile("\xEF\xBB\xBF{\n  \"limitA\":true,\n  \"maxA\":\"30\",\n  \"power\":true\n}");
+    ScriptedServices services;
+    services.ports = {QStringLiteral("ttyFAKE0")};
+    App app;
+    app.Event_Open();
+    EXPECT_TRUE(services.boxes.empty());
+    const Prefs *prefs = PreferencesModule::Preferences();
+    EXPECT_TRUE(prefs->boolOr(QStringLiteral("limitA"), false));
+    EXPECT_EQ(prefs->textOr(QStringLiteral("maxA"), {}), QStringLiteral("30"));
+    EXPECT_TRUE(prefs->boolOr(QStringLiteral("power"), false));
+    EXPECT_FALSE(QFileInfo::exists(filePath() + QStringLiteral(".damaged")));
 }
 
 } // namespace

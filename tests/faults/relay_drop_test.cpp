@@ -1,12 +1,14 @@
-// The relay connection lost in each link state, or refused for its certificate: one network
-// error in the log, ping stopped, the unit's outputs switched off only if a remote user was
-// linked, nothing sent on an unverified connection, and the button brings the bridge back to a
-// working relay link with a new key.
+// The relay connection lost in each link state, refused, or refused for its certificate: one
+// network error in the log, ping stopped, the unit's outputs switched off only if a remote user
+// was linked, nothing sent on an unverified connection, the reason shown in the status text, a
+// link that was up back to the disconnected state, and one press of the button brings the
+// bridge back to a working relay link with a new key.
 
 #include "fault_bridge.h"
 
 #include <QAbstractSocket>
 #include <QTcpServer>
+#include <QRadioButton>
 #include <QTcpSocket>
 
 namespace {
@@ -15,14 +17,16 @@ using faulttest::FaultBridge;
 
 const QString networkErrorPrefix = QStringLiteral(" ERROR |Network error ");
 
-enum class DropIn { RelayPending, RelayUp, RemoteControl };
+enum class DropIn { Refused, RelayPending, RelayUp, RemoteControl };
 
 struct DropCase {
     const char *name;
     DropIn state;
-    bool linked;         // a remote user was linked when the link broke
-    int pressesToRelay;  // presses that bring a working relay link back (the last one connects)
+    bool linked;        // a remote user was linked when the link broke
+    const char *status; // the status text afterwards
 };
+
+const char *const lostText = "Connection to the server lost: The remote host closed the connection";
 
 void PrintTo(const DropCase &c, std::ostream *out) { *out << c.name; }
 
@@ -68,6 +72,18 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
     const DropCase c = GetParam();
     DroppingServer dropper;
     switch (c.state) {
+    case DropIn::Refused: {
+        // A port where nothing listens any more.
+        QTcpServer closed;
+        ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+        services.port = closed.serverPort();
+        closed.close();
+        bridgetest::clearLog();
+        unit.clearRecords();
+        press();
+        ASSERT_TRUE(unit.waitForCommand("S"));
+        break;
+    }
     case DropIn::RelayPending:
         ASSERT_TRUE(dropper.server.listen(QHostAddress::LocalHost, 0));
         services.port = dropper.server.serverPort();
@@ -90,37 +106,42 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_EQ(window->linked, c.linked);
     const bool relayWasUp = window->serverconnected;
-    if (c.state != DropIn::RelayPending) {
+    if (relayWasUp) {
         bridgetest::clearLog();
         unit.clearRecords();
         relay.clearRecords();
-    }
-
-    if (c.state != DropIn::RelayPending)
         relay.dropConnection();
+    }
     expectOneNetworkError();
     ASSERT_FALSE(HasFatalFailure());
 
     // Outputs off when, and only when, a remote user had them.
     QTest::qWait(50);
     EXPECT_EQ(unit.commands().count("K"), c.linked ? 1 : 0) << unit.received().toStdString();
-    // Nothing else changes until the user acts.
-    EXPECT_EQ(window->serverconnected, relayWasUp);
-    EXPECT_TRUE(window->kelvoserial()->isOpen());
+    // The user sees why; no box.
+    EXPECT_EQ(window->serverinfo()->text(), QString::fromLatin1(c.status));
+    EXPECT_FALSE(window->serverconnected);
+    EXPECT_FALSE(window->linked);
     EXPECT_TRUE(services.boxes.empty());
     EXPECT_TRUE(dropper.received.isEmpty());
+    if (relayWasUp) {
+        // Back to the disconnected state, with nothing towards the closed relay.
+        EXPECT_FALSE(window->kelvoserial()->isOpen());
+        EXPECT_EQ(window->connectButton()->text(), QStringLiteral("Connect"));
+        EXPECT_EQ(lamp(), QStringLiteral("red"));
+        EXPECT_TRUE(window->connectionKey()->text().isEmpty());
+        EXPECT_FALSE(window->stopButton()->isVisibleTo(window.get()));
+        EXPECT_TRUE(window->portselector()->isEnabled());
+        EXPECT_EQ(logStartingWith(QStringLiteral(">SERVER|")), QStringList{});
+    } else {
+        // Never reached: the unit's port stays open for the next press.
+        EXPECT_TRUE(window->kelvoserial()->isOpen());
+        EXPECT_EQ(window->connectButton()->text(), QStringLiteral("Connect"));
+    }
 
-    // Presses until the one that connects again; the relay gets its key request on a new
-    // connection and the key exchange runs afresh.
+    // One press connects again; the relay gets its key request on a new connection and the
+    // key exchange runs afresh.
     services.port = relay.port();
-    for (int i = 1; i < c.pressesToRelay; ++i) {
-        press();
-        EXPECT_FALSE(window->linked) << "press " << i;
-    }
-    EXPECT_FALSE(window->serverconnected) << "the presses before the last must leave the relay link down";
-    if (c.pressesToRelay > 1) {
-        EXPECT_FALSE(window->kelvoserial()->isOpen()) << "reset before the connecting press";
-    }
     connectToRelay();
     ASSERT_FALSE(HasFatalFailure());
     exchangeKey("NEWK-EYNE-WKEY-NE");
@@ -137,9 +158,12 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
 }
 
 INSTANTIATE_TEST_SUITE_P(EachLinkState, RelayDrop,
-                         ::testing::Values(DropCase{"RelayPending", DropIn::RelayPending, false, 1},
-                                           DropCase{"RelayUp", DropIn::RelayUp, false, 2},
-                                           DropCase{"RemoteControl", DropIn::RemoteControl, true, 3}),
+                         ::testing::Values(DropCase{"Refused", DropIn::Refused, false,
+                                                    "Could not reach the server: Connection refused"},
+                                           DropCase{"RelayPending", DropIn::RelayPending, false,
+                                                    "Could not reach the server: The remote host closed the connection"},
+                                           DropCase{"RelayUp", DropIn::RelayUp, false, lostText},
+                                           DropCase{"RemoteControl", DropIn::RemoteControl, true, lostText}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // A relay whose certificate does not verify gets nothing; once it presents a good one, Connect
@@ -165,6 +189,11 @@ TEST_P(BadCertificate, NothingIsSentThePingStopsAndConnectRecoversOnceTheCertifi
     EXPECT_FALSE(window->ping()->Enabled());
     EXPECT_FALSE(unit.commands().contains("K"));
     EXPECT_TRUE(services.boxes.empty());
+    // Why, in the words of the certificate check.
+    const QString reason = GetParam() == TlsTestRelay::Certificate::Untrusted
+        ? QStringLiteral("The certificate is self-signed, and untrusted")
+        : QStringLiteral("The host name did not match any of the valid hosts for this certificate");
+    EXPECT_EQ(window->serverinfo()->text(), QStringLiteral("Could not reach the server: ") + reason);
 
     // The relay fixed; one press (the relay link is still down) connects again.
     relay.setCertificate(TlsTestRelay::Certificate::Trusted);
@@ -182,6 +211,58 @@ INSTANTIATE_TEST_SUITE_P(Untrusted, BadCertificate,
                          [](const auto &info) {
                              return info.param == TlsTestRelay::Certificate::Untrusted ? std::string("SelfSigned")
                                                                                        : std::string("WrongHost");
+                         });
+
+// The relay link lost while a box of the bridge waits for the user: once answered, the box's
+// remaining steps must not show the link up again, nor restart the watch over a disconnected
+// bridge.
+enum class WaitingBox { NoResponse, RemoteUserGone };
+
+class LostWhileABoxWaits : public FaultBridge, public ::testing::WithParamInterface<WaitingBox> {};
+
+TEST_P(LostWhileABoxWaits, TheAnswerLeavesTheBridgeDisconnectedWithTheReason)
+{
+    bringUpRemoteControl();
+    ASSERT_FALSE(HasFatalFailure());
+    services.onBox = [this](const ScriptedServices::ShownBox &) {
+        services.onBox = nullptr;
+        const bool wasLinked = window->linked;
+        relay.dropConnection();
+        ASSERT_TRUE(faulttest::waitUntil([this] { return !window->serverconnected; }));
+        // The outputs go off with the link of a remote user still linked; that "K" is no answer.
+        if (wasLinked) {
+            ASSERT_TRUE(unit.waitForCommand("K"));
+        }
+        unit.clearRecords();
+    };
+    if (GetParam() == WaitingBox::NoResponse) {
+        // The unit falls silent: the check fires once the last command is 20 s past its
+        // last status line (Retry, the default answer, is given).
+        unit.setSilent(true);
+        window->monitor10(1)->setChecked(true);
+        while (services.boxes.empty() && clockSeconds() < window->lastRead + 60)
+            tick();
+        ASSERT_EQ(noResponseBoxes(), 1);
+    } else {
+        ASSERT_TRUE(relay.sendCode("400"));
+        ASSERT_TRUE(faulttest::waitUntil([this] { return !services.boxes.empty(); }));
+    }
+    QTest::qWait(50);
+
+    EXPECT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(window->serverinfo()->text(), QString::fromLatin1(lostText));
+    EXPECT_EQ(lamp(), QStringLiteral("red"));
+    EXPECT_FALSE(window->ping()->Enabled());
+    EXPECT_FALSE(window->kelvoserial()->isOpen());
+    EXPECT_TRUE(unit.commands().isEmpty()) << "nothing after the reset";
+    EXPECT_EQ(window->connectButton()->text(), QStringLiteral("Connect"));
+}
+
+INSTANTIATE_TEST_SUITE_P(EachBox, LostWhileABoxWaits,
+                         ::testing::Values(WaitingBox::NoResponse, WaitingBox::RemoteUserGone),
+                         [](const auto &info) {
+                             return info.param == WaitingBox::NoResponse ? std::string("NoResponse")
+                                                                         : std::string("RemoteUserGone");
                          });
 
 } // namespace

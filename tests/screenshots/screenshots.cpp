@@ -1,16 +1,26 @@
 // Renders every window of the program to a PNG file, offscreen, so the windows can be looked
 // at without a unit attached or a display: the main page, the preferences page, the log
-// window with a few lines, and the about window. Usage: kelvo-screenshots <output folder>.
+// window with a few lines, and the about window; then the main page after the relay link was
+// lost in remote control and after the relay could not be reached, driven through the real
+// road (the Q6 simulator and the TLS test relay). Usage: kelvo-screenshots <output folder>.
 // The store lives in a temporary folder; one fake port is listed so the start-up opens the
 // window without its no-port warning.
 
 #include "shell/about_window.h"
 #include "shell/app.h"
 #include "shell/log_window.h"
+#include "support/q6_simulator.h"
 #include "support/scripted_services.h"
+#include "support/tls_test_relay.h"
 #include "window/kelvo_bridge.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTest>
 #include <QDir>
 #include <QPixmap>
 #include <QStackedWidget>
@@ -33,6 +43,48 @@ bool save(QWidget &window, const QDir &folder, const char *name)
     }
     std::printf("%s %dx%d %s\n", name, picture.width(), picture.height(), qPrintable(path));
     return true;
+}
+
+// Connect pressed with the simulator's port chosen.
+void connectTo(KelvoBridge &window, const Q6Simulator &unit)
+{
+    window.portselector()->clear();
+    window.portselector()->addItem(unit.listedName());
+    window.portselector()->setCurrentIndex(0);
+    window.connectButton()->click();
+}
+
+// Remote control through the test relay, then the relay drops the connection.
+bool showRelayLost(KelvoBridge &window, ScriptedServices &services)
+{
+    Q6Simulator unit;
+    TlsTestRelay relay;
+    if (!relay.listen())
+        return false;
+    services.port = relay.port();
+    connectTo(window, unit);
+    if (!relay.waitForLineMatching(QRegularExpression(QStringLiteral("^;getkey:"))))
+        return false;
+    const QByteArray key = "ABCD-EFGH-IJKL-MN";
+    if (!relay.sendCode("203", " " + key) || !relay.waitForLine(";wait=" + key))
+        return false;
+    if (!relay.sendCode("201") || !relay.waitForLine(unit.statusLine()))
+        return false;
+    relay.dropConnection();
+    return QTest::qWaitFor([&] { return !window.serverconnected; }, 5000);
+}
+
+// Connect with nothing listening at the relay's port.
+bool showRelayNotReached(KelvoBridge &window, ScriptedServices &services, Q6Simulator &unit)
+{
+    QTcpServer closed;
+    if (!closed.listen(QHostAddress::LocalHost, 0))
+        return false;
+    services.port = closed.serverPort();
+    closed.close();
+    connectTo(window, unit);
+    return QTest::qWaitFor(
+        [&] { return window.serverinfo()->text().startsWith(QLatin1String("Could not reach")); }, 5000);
 }
 
 } // namespace
@@ -69,5 +121,9 @@ int main(int argc, char **argv)
     written = save(log, folder, "log_window") && written;
 
     written = save(*about::instance(), folder, "about_window") && written;
+
+    written = showRelayLost(window, services) && save(window, folder, "relay_lost") && written;
+    Q6Simulator unit;
+    written = showRelayNotReached(window, services, unit) && save(window, folder, "relay_not_reached") && written;
     return written ? 0 : 1;
 }

@@ -36,6 +36,8 @@ TEST_F(AppTest, ScreenshotsAreWrittenAtEachWindowsSize)
         {"preferences_page.png", preferencesSize},
         {"log_window.png", logwindow::instance()->size()},
         {"about_window.png", QSize(320, 120)},
+        {"relay_lost.png", mainSize},
+        {"relay_not_reached.png", mainSize},
     };
     for (const auto &e : expected) {
         const QImage picture(output.filePath(QString::fromLatin1(e.file)));

@@ -1,0 +1,32 @@
+// The unit's port after an error that closed it underneath (a pulled cable, a re-plugged
+// adapter): opened again on the user's Retry, and nothing logged as sent while it is closed.
+
+#include "window/kelvo_bridge.h"
+
+#include "core/text_rules.h"
+#include "platform/serial_port.h"
+#include "shell/log_window.h"
+
+#include <QComboBox>
+
+void KelvoBridge::reopenUnitPort()
+{
+    // The same device path as at Connect: a re-plugged adapter comes back under its old name.
+    platform::SerialPort *port = kelvoserial();
+    const QString name = portselector()->currentText();
+    if (!port->Open()) {
+        log(logwindow::errorTag, QStringLiteral("Unable to open serial port ") + name);
+        return;
+    }
+    log(logwindow::statusTag, QStringLiteral("Opened serial port ") + name);
+    // The unit may have restarted: neither a half line from before nor what the filter knew of
+    // its levels holds any more.
+    kelvoResults.clear();
+    filterMemory = kelvo::FilterMemory();
+}
+
+void KelvoBridge::logNotSentToUnit(const QByteArray &command) const
+{
+    log(logwindow::serialTag,
+        QStringLiteral("Q6 port closed, not sent: ") + QString::fromLatin1(kelvo::trimmed(command)));
+}

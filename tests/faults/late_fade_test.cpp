@@ -1,0 +1,52 @@
+// The keep-alive's fade still due when the relay link goes down, by the user's Disconnect or by
+// the relay's close (code 500): when it fires it neither turns the lamp amber nor logs or sends
+// a keep-alive.
+
+#include "fault_bridge.h"
+
+namespace {
+
+using faulttest::FaultBridge;
+
+enum class LinkDown { Disconnect, RelayClose };
+
+class LateFade : public FaultBridge, public ::testing::WithParamInterface<LinkDown> {};
+
+TEST_P(LateFade, DoesNothingOnceTheRelayLinkIsDown)
+{
+    connectToRelay();
+    ASSERT_FALSE(HasFatalFailure());
+    exchangeKey("ABCD-EFGH-IJKL-MN");
+    ASSERT_FALSE(HasFatalFailure());
+    // The sixth tick greys the lamp and starts the fade.
+    while (!window->fadetimer()->isArmed() && window->pcount <= 6)
+        tick();
+    ASSERT_TRUE(window->fadetimer()->isArmed());
+    ASSERT_EQ(lamp(), QStringLiteral("grey"));
+
+    if (GetParam() == LinkDown::Disconnect) {
+        press();
+        ASSERT_TRUE(relay.waitForLine(";quit"));
+    } else {
+        ASSERT_TRUE(relay.sendCode("500"));
+        ASSERT_TRUE(faulttest::waitUntil([this] { return !window->serverconnected; }));
+    }
+    ASSERT_TRUE(relay.waitForDisconnected());
+    ASSERT_EQ(lamp(), QStringLiteral("red"));
+    bridgetest::clearLog();
+    relay.clearRecords();
+
+    window->fadetimer()->fire();
+    QTest::qWait(50);
+    EXPECT_EQ(lamp(), QStringLiteral("red"));
+    EXPECT_EQ(log(), QStringList{});
+    EXPECT_TRUE(relay.received().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(EachWayDown, LateFade, ::testing::Values(LinkDown::Disconnect, LinkDown::RelayClose),
+                         [](const auto &info) {
+                             return info.param == LinkDown::Disconnect ? std::string("Disconnect")
+                                                                       : std::string("RelayClose");
+                         });
+
+} // namespace
