@@ -19,10 +19,9 @@ void KelvoBridge::reopenUnitPort()
         return;
     }
     log(logwindow::statusTag, QStringLiteral("Opened serial port ") + name);
-    // The unit may have restarted: neither a half line from before nor what the filter knew of
-    // its levels holds any more.
+    // A half line from before the error belongs to no line. The filter's memory stays: the
+    // unit still runs what it got before, and a restarted unit only stands lower.
     kelvoResults.clear();
-    filterMemory = kelvo::FilterMemory();
 }
 
 void KelvoBridge::logNotSentToUnit(const QByteArray &command) const
