@@ -78,7 +78,7 @@ double Services::now() const
 
 QString Services::dateTimeText() const
 {
-    return QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
+    return platform::dateTimeText(QDateTime::currentDateTime());
 }
 
 QString Services::relayHost() const
@@ -110,6 +110,11 @@ void Services::quit(int exitStatus)
 {
     // Queued, so the caller's handler finishes before the event loop ends.
     QTimer::singleShot(0, qApp, [exitStatus] { QCoreApplication::exit(exitStatus); });
+}
+
+QString dateTimeText(const QDateTime &moment)
+{
+    return QLocale::system().toString(moment, QLocale::ShortFormat);
 }
 
 Services &services()

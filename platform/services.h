@@ -3,6 +3,7 @@
 // tests install a subclass that scripts what a test must control (dialogs, clock, port list,
 // timer shots, web address, relay endpoint) and keeps Qt for everything else.
 
+#include <QDateTime>
 #include <QList>
 #include <QPixmap>
 #include <QPoint>
@@ -57,6 +58,9 @@ public:
     // Asks the application to quit once control is back in the event loop.
     virtual void quit(int exitStatus);
 };
+
+// The platform's date-and-time text of a moment, as dateTimeText() gives it for now.
+[[nodiscard]] QString dateTimeText(const QDateTime &moment);
 
 // The services in force: the production ones unless a test has installed its own.
 Services &services();
