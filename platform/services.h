@@ -32,7 +32,8 @@ public:
     virtual int msgBox(const QString &text, int code, const QString &title);
 
     virtual void setClipboardText(const QString &text);
-    // Shows a tooltip at a screen position; it hides by itself.
+    // Shows a tooltip at a screen position for about two seconds, then hides it. Asked for
+    // while a mouse button is held, it shows once the button is released.
     virtual void showTooltip(const QPoint &screenPosition, const QString &text);
     [[nodiscard]] virtual QPoint pointerPosition() const;
     virtual void openUrl(const QUrl &address);
