@@ -85,7 +85,7 @@ struct ControlSettings {
     int index = noIndex;
     int periodMs = 0;
     int alignmentCode = 0;
-    int pixelSize = controlFonts::standardPixelSize;
+    int pixelSize = controlFonts::standardPixelSize; // font size in pixels, see control_fonts.h
     const char *family = nullptr;
 };
 
@@ -141,7 +141,7 @@ const ControlSettings controlTable[] = {
      .geometry = {198, 202, 120, 20}, .tab = 2, .text = "every 10 secs", .index = 2},
     {.number = 22, .name = "batteryIcon", .kind = Kind::canvas, .page = mainPage,
      .geometry = {326, 228, 35, 20}, .tab = 6},
-    // 10 px: a version of ten characters ("10.107.123") fits.
+    // 10 px: a firmware version of ten characters ("10.107.888") fits; at 11 px it needs 63.
     {.number = 23, .name = "version", .kind = Kind::label, .page = mainPage,
      .geometry = {368, 224, 59, 20}, .tab = 7, .flags = elided, .alignmentCode = 2,
      .pixelSize = 10},
@@ -149,7 +149,7 @@ const ControlSettings controlTable[] = {
      .geometry = {350, 174, 80, 22}, .tab = 10, .text = "Cancel", .flags = cancelButton},
     {.number = 25, .name = "stopButton", .kind = Kind::bevelButton, .page = mainPage,
      .geometry = {178, 179, 95, 32}, .tab = 8, .text = "OFF", .flags = hidden | disabled},
-    // 22 px, not 24: a key of sixteen of the face's widest letters fits (24 px needs 424).
+    // 22 px: a key of sixteen of the face's widest letters fits; at 24 px it needs 424.
     {.number = 26, .name = "connectionKey", .kind = Kind::label, .page = mainPage,
      .geometry = {29, 127, 392, 40}, .tab = 4, .flags = bold | elided, .alignmentCode = 1,
      .pixelSize = 22},

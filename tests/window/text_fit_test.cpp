@@ -21,7 +21,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QStackedWidget>
 #include <QStyle>
 #include <QStyleOption>
 #include <QTimer>
@@ -29,7 +28,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <vector>
 
