@@ -3,6 +3,7 @@
 #include "window/kelvo_bridge.h"
 
 #include "build_settings.h"
+#include "core/link_failure_text.h"
 #include "core/welcome_text.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
@@ -113,7 +114,7 @@ void KelvoBridge::kelvoconnect_Error()
     const QString reason = kelvoconnect()->LastErrorText();
     if (!serverconnected) {
         // Never reached: the link stays pending, and Connect tries again.
-        serverinfo()->setText(QStringLiteral("Could not reach the server: ") + reason);
+        showLinkFailure(kelvo::relayNotReachedText(reason));
         return;
     }
     // The link was up and is gone: nothing can reach the relay any more (so no ";quit"), and a
@@ -121,7 +122,13 @@ void KelvoBridge::kelvoconnect_Error()
     serverconnected = false;
     linked = false;
     resetState();
-    serverinfo()->setText(QStringLiteral("Connection to the server lost: ") + reason);
+    showLinkFailure(kelvo::relayLostText(reason));
+}
+
+void KelvoBridge::showLinkFailure(const kelvo::LinkFailureText &text)
+{
+    serverinfo()->setText(text.status);
+    infoLabel()->setText(text.explanation);
 }
 
 void KelvoBridge::resetState()

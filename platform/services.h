@@ -3,6 +3,7 @@
 // tests install a subclass that scripts what a test must control (dialogs, clock, port list,
 // timer shots, web address, relay endpoint) and keeps Qt for everything else.
 
+#include <QDateTime>
 #include <QList>
 #include <QPixmap>
 #include <QPoint>
@@ -31,7 +32,8 @@ public:
     virtual int msgBox(const QString &text, int code, const QString &title);
 
     virtual void setClipboardText(const QString &text);
-    // Shows a tooltip at a screen position; it hides by itself.
+    // Shows a tooltip at a screen position for about two seconds, then hides it. Asked for
+    // while a mouse button is held, it shows once the button is released.
     virtual void showTooltip(const QPoint &screenPosition, const QString &text);
     [[nodiscard]] virtual QPoint pointerPosition() const;
     virtual void openUrl(const QUrl &address);
@@ -57,6 +59,9 @@ public:
     // Asks the application to quit once control is back in the event loop.
     virtual void quit(int exitStatus);
 };
+
+// The platform's date-and-time text of a moment, as dateTimeText() gives it for now.
+[[nodiscard]] QString dateTimeText(const QDateTime &moment);
 
 // The services in force: the production ones unless a test has installed its own.
 Services &services();

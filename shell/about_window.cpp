@@ -3,10 +3,10 @@
 #include "build_settings.h"
 #include "platform/services.h"
 #include "shell/app.h"
+#include "window/control_fonts.h"
 
 #include <QColor>
 #include <QEvent>
-#include <QFont>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPalette>
@@ -36,9 +36,8 @@ QLabel *createLabel(QWidget &window, const LabelSettings &settings)
     label->setGeometry(settings.geometry);
     label->setWordWrap(settings.multiline);
     label->setAlignment(settings.alignment | Qt::AlignVCenter);
-    QFont font = label->font();
-    font.setBold(settings.bold);
-    label->setFont(font);
+    label->setFont(controlFonts::controlFont(label->font(), controlFonts::standardPixelSize,
+                                             settings.bold));
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, settings.colour);
     label->setPalette(palette);

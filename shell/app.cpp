@@ -72,6 +72,8 @@ App::App()
 {
     Q_ASSERT(!theApp);
     theApp = this;
+    // Titles left empty (the message boxes') show the program's name, not the executable's.
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Kelvo Connect"));
     // The shared menu bar is built now, before any window installs it.
     MainMenuBar::instance();
     // Closing the last window quits through the road below, never around it.

@@ -1,6 +1,7 @@
 #include "shell/log_window.h"
 
 #include "platform/services.h"
+#include "window/control_fonts.h"
 #include "window/kelvo_bridge.h"
 
 #include <QCloseEvent>
@@ -123,9 +124,7 @@ void logwindow::_CreateControls0()
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setTextInteractionFlags(Qt::NoTextInteraction);
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
+    label->setFont(controlFonts::controlFont(label->font(), controlFonts::standardPixelSize, true));
     label->setText(QStringLiteral(
         "The connection log shows communication between Kelvo Connect, your Q6, and the Connect "
         "server.  You may be asked to send the contents of the log to the support team, to help "
@@ -134,9 +133,11 @@ void logwindow::_CreateControls0()
     auto *copy = new QPushButton(QStringLiteral("Copy complete log to clipboard"), content);
     copy->setObjectName(QStringLiteral("copyLog"));
     copy->setDefault(true);
+    copy->setFont(controlFonts::controlFont(copy->font(), controlFonts::standardPixelSize));
 
     auto *clear = new QPushButton(QStringLiteral("Clear log"), content);
     clear->setObjectName(QStringLiteral("clearLog"));
+    clear->setFont(controlFonts::controlFont(clear->font(), controlFonts::standardPixelSize));
 
     setTabOrder(log, label);
     setTabOrder(label, copy);

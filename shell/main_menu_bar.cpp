@@ -102,7 +102,9 @@ void buildMenu(MainMenuBar &bar, const MenuSettings &menuSettings,
         item->setProperty(MainMenuBar::autoEnableProperty, settings.autoEnable);
         if (settings.index != noIndex)
             item->setProperty(MainMenuBar::indexProperty, qint64{settings.index});
-        item->setText(QString::fromUtf8(settings.text));
+        // "-" only marks a separator: Qt would draw a separator's text as a section heading.
+        if (settings.kind != ItemKind::separator)
+            item->setText(QString::fromUtf8(settings.text));
         item->setVisible(settings.visible);
         switch (settings.kind) {
         case ItemKind::separator:

@@ -4,6 +4,8 @@
 #include "platform/timer.h"
 #include "platform/tls_socket.h"
 #include "shell/main_menu_bar.h"
+#include "window/control_fonts.h"
+#include "window/eliding_label.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -66,6 +68,7 @@ enum Flag : unsigned {
     cancelButton = 1U << 6,
     checked = 1U << 7,
     lampIcon = 1U << 8,
+    elided = 1U << 9, // a one-line label for outside texts that may not fit (ElidingLabel)
 };
 
 // One control's initial settings. Geometry is in window content coordinates, whatever the
@@ -82,7 +85,7 @@ struct ControlSettings {
     int index = noIndex;
     int periodMs = 0;
     int alignmentCode = 0;
-    int pointSize = 0;
+    int pixelSize = controlFonts::standardPixelSize; // font size in pixels, see control_fonts.h
     const char *family = nullptr;
 };
 
@@ -98,8 +101,8 @@ const ControlSettings controlTable[] = {
     {.number = 6, .name = "portselector", .kind = Kind::popupMenu, .page = mainPage,
      .geometry = {29, 75, 98, 22}, .tab = 2},
     {.number = 7, .name = "serverinfo", .kind = Kind::label, .page = mainPage,
-     .geometry = {9, 225, 292, 20}, .tab = 3, .text = "Not connected", .pointSize = 11,
-     .family = "Courier New"},
+     .geometry = {9, 225, 292, 20}, .tab = 3, .text = "Not connected", .flags = elided,
+     .pixelSize = 11, .family = "Courier New"},
     {.number = 8, .name = "infoLabel", .kind = Kind::label, .page = mainPage,
      .geometry = {29, 9, 401, 54}, .tab = 0,
      .text = "Welcome to Kelvo Connect. Select the serial port your Q6 is connected to, or "
@@ -138,15 +141,18 @@ const ControlSettings controlTable[] = {
      .geometry = {198, 202, 120, 20}, .tab = 2, .text = "every 10 secs", .index = 2},
     {.number = 22, .name = "batteryIcon", .kind = Kind::canvas, .page = mainPage,
      .geometry = {326, 228, 35, 20}, .tab = 6},
+    // 10 px: a firmware version of ten characters ("10.107.888") fits; at 11 px it needs 63.
     {.number = 23, .name = "version", .kind = Kind::label, .page = mainPage,
-     .geometry = {368, 224, 59, 20}, .tab = 7, .alignmentCode = 2},
+     .geometry = {368, 224, 59, 20}, .tab = 7, .flags = elided, .alignmentCode = 2,
+     .pixelSize = 10},
     {.number = 24, .name = "exitPrefs", .kind = Kind::pushButton, .page = prefsPage,
      .geometry = {350, 174, 80, 22}, .tab = 10, .text = "Cancel", .flags = cancelButton},
     {.number = 25, .name = "stopButton", .kind = Kind::bevelButton, .page = mainPage,
      .geometry = {178, 179, 95, 32}, .tab = 8, .text = "OFF", .flags = hidden | disabled},
+    // 22 px: a key of sixteen of the face's widest letters fits; at 24 px it needs 424.
     {.number = 26, .name = "connectionKey", .kind = Kind::label, .page = mainPage,
-     .geometry = {29, 127, 392, 40}, .tab = 4, .flags = bold, .alignmentCode = 1,
-     .pointSize = 24},
+     .geometry = {29, 127, 392, 40}, .tab = 4, .flags = bold | elided, .alignmentCode = 1,
+     .pixelSize = 22},
     // From (-2, 222) to (455, 222): both ends lie outside the window so it spans the width.
     {.number = 27, .name = "Line1", .kind = Kind::line, .page = mainPage,
      .geometry = {-2, 222, 457, 1}},
@@ -179,17 +185,9 @@ constexpr int lastOfFirstBatch = 30;
 
 void applyFont(QWidget &widget, const ControlSettings &settings)
 {
-    QFont font = widget.font();
-    if (settings.family) {
-        font.setFamily(QString::fromLatin1(settings.family));
-        // Keep a fixed-pitch look where that face is not installed.
-        font.setStyleHint(QFont::TypeWriter);
-    }
-    if (settings.pointSize > 0)
-        font.setPointSize(settings.pointSize);
-    font.setBold(has(settings, bold));
-    font.setItalic(has(settings, italic));
-    widget.setFont(font);
+    widget.setFont(controlFonts::controlFont(widget.font(), settings.pixelSize,
+                                             has(settings, bold), has(settings, italic),
+                                             settings.family));
 }
 
 // A button that the keys trigger while it can be seen and used, as a dialog's default and
@@ -226,7 +224,7 @@ void triggerByKeys(QPushButton &button, const QList<QKeySequence> &keys)
     case Kind::popupMenu:
         return new QComboBox(parent);
     case Kind::label: {
-        auto *label = new QLabel(parent);
+        auto *label = has(settings, elided) ? new ElidingLabel(parent) : new QLabel(parent);
         label->setTextFormat(Qt::PlainText); // texts from outside are never rich text
         label->setText(text);
         label->setWordWrap(has(settings, wrapped));

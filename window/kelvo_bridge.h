@@ -26,6 +26,10 @@ class TlsSocket;
 class Timer;
 } // namespace platform
 
+namespace kelvo {
+struct LinkFailureText;
+} // namespace kelvo
+
 class KelvoBridge : public QMainWindow {
     Q_OBJECT
 public:
@@ -112,6 +116,7 @@ public:
     void createServerConnection();
     void kelvoconnect_Connected();
     void kelvoconnect_Error();
+    void showLinkFailure(const kelvo::LinkFailureText &text);
     void resetState();
 
     // Ping tick (core/ping_tick.cpp).

@@ -372,8 +372,9 @@ TEST(RelayError, LostRelaySwitchesTheOutputsOffOnlyInRemoteControl)
         EXPECT_TRUE(lampIs(w, QStringLiteral("red")));
         EXPECT_TRUE(w.connectionKey()->text().isEmpty());
         EXPECT_FALSE(w.stopButton()->isVisibleTo(&w));
-        EXPECT_EQ(w.serverinfo()->text(),
-                  QStringLiteral("Connection to the server lost: The remote host closed the connection"));
+        EXPECT_EQ(w.serverinfo()->text(), QStringLiteral("Connection to the server lost"));
+        EXPECT_EQ(w.infoLabel()->text(), QStringLiteral("The connection to the server was lost: The remote host "
+                                                        "closed the connection. Click Connect to try again."));
         EXPECT_TRUE(f.services.boxes.empty());
     }
 }

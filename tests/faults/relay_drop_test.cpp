@@ -6,6 +6,8 @@
 
 #include "fault_bridge.h"
 
+#include "core/link_failure_text.h"
+
 #include <QAbstractSocket>
 #include <QTcpServer>
 #include <QRadioButton>
@@ -23,10 +25,20 @@ struct DropCase {
     const char *name;
     DropIn state;
     bool linked;        // a remote user was linked when the link broke
-    const char *status; // the status text afterwards
+    bool wasUp;         // the link had been up (lost) rather than never reached
+    const char *reason; // Qt's words, shown whole in the instruction text
 };
 
-const char *const lostText = "Connection to the server lost: The remote host closed the connection";
+const char *const remoteClosed = "The remote host closed the connection";
+
+// What the window says after the relay link failed: a short status text, the reason above it.
+void expectFailureShown(const KelvoBridge &window, bool wasUp, const QString &reason)
+{
+    const kelvo::LinkFailureText expected = wasUp ? kelvo::relayLostText(reason) : kelvo::relayNotReachedText(reason);
+    EXPECT_EQ(window.serverinfo()->text(), expected.status);
+    EXPECT_EQ(window.infoLabel()->text(), expected.explanation);
+    EXPECT_TRUE(expected.explanation.contains(reason));
+}
 
 void PrintTo(const DropCase &c, std::ostream *out) { *out << c.name; }
 
@@ -119,7 +131,7 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
     QTest::qWait(50);
     EXPECT_EQ(unit.commands().count("K"), c.linked ? 1 : 0) << unit.received().toStdString();
     // The user sees why; no box.
-    EXPECT_EQ(window->serverinfo()->text(), QString::fromLatin1(c.status));
+    expectFailureShown(*window, c.wasUp, QString::fromLatin1(c.reason));
     EXPECT_FALSE(window->serverconnected);
     EXPECT_FALSE(window->linked);
     EXPECT_TRUE(services.boxes.empty());
@@ -158,12 +170,12 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
 }
 
 INSTANTIATE_TEST_SUITE_P(EachLinkState, RelayDrop,
-                         ::testing::Values(DropCase{"Refused", DropIn::Refused, false,
-                                                    "Could not reach the server: Connection refused"},
-                                           DropCase{"RelayPending", DropIn::RelayPending, false,
-                                                    "Could not reach the server: The remote host closed the connection"},
-                                           DropCase{"RelayUp", DropIn::RelayUp, false, lostText},
-                                           DropCase{"RemoteControl", DropIn::RemoteControl, true, lostText}),
+                         ::testing::Values(DropCase{"Refused", DropIn::Refused, false, false,
+                                                    "Connection refused"},
+                                           DropCase{"RelayPending", DropIn::RelayPending, false, false,
+                                                    remoteClosed},
+                                           DropCase{"RelayUp", DropIn::RelayUp, false, true, remoteClosed},
+                                           DropCase{"RemoteControl", DropIn::RemoteControl, true, true, remoteClosed}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // A relay whose certificate does not verify gets nothing; once it presents a good one, Connect
@@ -193,7 +205,7 @@ TEST_P(BadCertificate, NothingIsSentThePingStopsAndConnectRecoversOnceTheCertifi
     const QString reason = GetParam() == TlsTestRelay::Certificate::Untrusted
         ? QStringLiteral("The certificate is self-signed, and untrusted")
         : QStringLiteral("The host name did not match any of the valid hosts for this certificate");
-    EXPECT_EQ(window->serverinfo()->text(), QStringLiteral("Could not reach the server: ") + reason);
+    expectFailureShown(*window, false, reason);
 
     // The relay fixed; one press (the relay link is still down) connects again.
     relay.setCertificate(TlsTestRelay::Certificate::Trusted);
@@ -250,7 +262,7 @@ TEST_P(LostWhileABoxWaits, TheAnswerLeavesTheBridgeDisconnectedWithTheReason)
     QTest::qWait(50);
 
     EXPECT_EQ(services.boxes.size(), 1u);
-    EXPECT_EQ(window->serverinfo()->text(), QString::fromLatin1(lostText));
+    expectFailureShown(*window, true, QString::fromLatin1(remoteClosed));
     EXPECT_EQ(lamp(), QStringLiteral("red"));
     EXPECT_FALSE(window->ping()->Enabled());
     EXPECT_FALSE(window->kelvoserial()->isOpen());

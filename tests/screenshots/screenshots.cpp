@@ -1,8 +1,11 @@
 // Renders every window of the program to a PNG file, offscreen, so the windows can be looked
-// at without a unit attached or a display: the main page, the preferences page, the log
-// window with a few lines, and the about window; then the main page after the relay link was
-// lost in remote control and after the relay could not be reached, driven through the real
-// road (the Q6 simulator and the TLS test relay). Usage: kelvo-screenshots <output folder>.
+// at without a unit attached or a display: the main page as it opens and as it is while a
+// remote user is linked (with the longest texts it shows: the widest key, a ten-character
+// firmware version, the widest date), the status text with a relay message too long for it,
+// the preferences page, the File menu, the log window with a few lines, the about window and
+// the message box that names a found port; then the main page after the relay link was lost
+// in remote control and after the relay could not be reached, driven through the real road
+// (the Q6 simulator and the TLS test relay). Usage: kelvo-screenshots <output folder>.
 // The store lives in a temporary folder; one fake port is listed so the start-up opens the
 // window without its no-port warning.
 
@@ -10,21 +13,26 @@
 #include "shell/app.h"
 #include "shell/log_window.h"
 #include "support/q6_simulator.h"
+#include "shell/main_menu_bar.h"
+#include "shell/pictures.h"
 #include "support/scripted_services.h"
 #include "support/tls_test_relay.h"
 #include "window/kelvo_bridge.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
+#include <QDir>
 #include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTcpServer>
-#include <QTest>
-#include <QDir>
-#include <QPixmap>
 #include <QStackedWidget>
+#include <QTcpServer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 #include <QtGlobal>
 
@@ -84,7 +92,25 @@ bool showRelayNotReached(KelvoBridge &window, ScriptedServices &services, Q6Simu
     closed.close();
     connectTo(window, unit);
     return QTest::qWaitFor(
-        [&] { return window.serverinfo()->text().startsWith(QLatin1String("Could not reach")); }, 5000);
+        [&] { return window.serverinfo()->text() == QLatin1String("Could not reach the server"); }, 5000);
+}
+
+// What the bridge shows while a remote user is linked, at the longest.
+void showLinked(KelvoBridge &window)
+{
+    window.setButtonIcon(QStringLiteral("green"));
+    window.connectButton()->setText(QStringLiteral("Disconnect"));
+    window.stopButton()->setEnabled(true);
+    window.stopButton()->setVisible(true);
+    window.infoLabel()->setText(
+        QStringLiteral("Share the connection key below to allow someone to control your Q6. "
+                       "Click on the key to copy it to the clipboard."));
+    window.connectionKey()->setText(QStringLiteral("WWWWWWWWWWWWWWWW"));
+    window.serverinfo()->setText(
+        QStringLiteral("Server connection ok at ")
+        + platform::dateTimeText(QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59))));
+    window.version()->setText(QStringLiteral("10.107.888"));
+    window.batteryIcon()->setPixmap(pictures::battery75());
 }
 
 } // namespace
@@ -113,6 +139,16 @@ int main(int argc, char **argv)
     window.bridgeUI()->setCurrentIndex(1);
     written = save(window, folder, "preferences_page") && written;
     window.bridgeUI()->setCurrentIndex(0);
+    showLinked(window);
+    written = save(window, folder, "main_page_linked") && written;
+    window.serverinfo()->setText(QStringLiteral(
+        "Server message: the relay restarts at midnight,\nplease reconnect afterwards"));
+    written = save(window, folder, "main_page_relay_message") && written;
+
+    QMenu &fileMenu = *MainMenuBar::instance()->menuNamed(QStringLiteral("FileMenu"));
+    fileMenu.popup(window.mapToGlobal(QPoint(0, 20)));
+    written = save(fileMenu, folder, "file_menu") && written;
+    fileMenu.hide();
 
     logwindow &log = *logwindow::instance();
     log.logdata(logwindow::statusTag, QStringLiteral("Logging started"));
@@ -121,6 +157,14 @@ int main(int argc, char **argv)
     written = save(log, folder, "log_window") && written;
 
     written = save(*about::instance(), folder, "about_window") && written;
+
+    // As the platform shows a plain box: no title of its own, plain text.
+    QMessageBox box(QMessageBox::NoIcon, QString(),
+                    QStringLiteral("Scan completed. Your Q6 is connected to tty.Bluetooth-Incoming-Port"),
+                    QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.show();
+    written = save(box, folder, "message_box") && written;
 
     written = showRelayLost(window, services) && save(window, folder, "relay_lost") && written;
     Q6Simulator unit;

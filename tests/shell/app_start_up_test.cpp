@@ -130,6 +130,14 @@ TEST_F(AppTest, AStartUpWithAFileLackingKeysOpensTheWindow)
     EXPECT_TRUE(KelvoBridge::openInstance()->isVisible());
 }
 
+// A title left empty, as the message boxes' are, shows the program's name.
+TEST_F(AppTest, TheProgramsNameStandsForEmptyTitles)
+{
+    ScriptedServices services;
+    App app;
+    EXPECT_EQ(QGuiApplication::applicationDisplayName().toStdString(), "Kelvo Connect");
+}
+
 TEST_F(AppTest, VersionNumbersComeFromTheBuild)
 {
     ScriptedServices services;

@@ -22,7 +22,7 @@ struct Expected {
     const char *in; // "bar" or the menu's name
     int position;
     const char *name;
-    const char *text;
+    const char *text;     // a separator has none: Qt would draw it as a heading
     const char *shortcut; // portable text; "" none
     bool visible;
     bool autoEnable;
@@ -33,11 +33,11 @@ const Expected menuTable[] = {
     {"bar", 0, "FileMenu", "&File", "", true, true, false},
     {"FileMenu", 0, "detectSerial", "&Find Q6", "Ctrl+F", true, false, false},
     {"FileMenu", 1, "showLog", "View &Log", "Ctrl+L", true, true, false},
-    {"FileMenu", 2, "UntitledSeparator", "-", "", true, true, true},
+    {"FileMenu", 2, "UntitledSeparator", "", "", true, true, true},
     {"FileMenu", 3, "FileQuit", "&Quit", "Ctrl+Q", true, true, false},
     {"bar", 1, "EditMenu", "&Edit", "", true, true, false},
     {"EditMenu", 0, "EditCopy", "&Copy Key", "Ctrl+C", true, true, false},
-    {"EditMenu", 1, "EditSeparator2", "-", "", false, true, true},
+    {"EditMenu", 1, "EditSeparator2", "", "", false, true, true},
     {"EditMenu", 2, "EditPrefs", "Preferences", "Ctrl+,", true, false, false},
     {"bar", 2, "helpMenu", "&Help", "", true, true, false},
     {"helpMenu", 0, "FileAbout", "&About", "", true, true, false},

@@ -2,6 +2,8 @@
 
 #include "window/kelvo_bridge.h"
 
+#include "window/control_fonts.h"
+
 #include "platform/serial_port.h"
 #include "platform/timer.h"
 #include "platform/tls_socket.h"
@@ -42,7 +44,7 @@ struct ExpectedControl {
     bool enabled = true;
     bool bold = false;
     bool italic = false;
-    int pointSize = 0; // 0: the standard size
+    int pixelSize = controlFonts::standardPixelSize;
     const char *family = nullptr;
     Qt::Alignment labelAlignment = Qt::AlignLeft;
 };
@@ -52,7 +54,7 @@ const std::vector<ExpectedControl> &visualControls()
     static const std::vector<ExpectedControl> table = {
         {"connectButton", &KelvoBridge::connectButton, "QPushButton", 0, {264, 67, 157, 50}, 1, "Connect"},
         {"portselector", &KelvoBridge::portselector, "QComboBox", 0, {29, 75, 98, 22}, 2},
-        {"serverinfo", &KelvoBridge::serverinfo, "QLabel", 0, {9, 225, 292, 20}, 3, "Not connected",
+        {"serverinfo", &KelvoBridge::serverinfo, "ElidingLabel", 0, {9, 225, 292, 20}, 3, "Not connected",
          true, true, false, false, 11, "Courier New"},
         {"infoLabel", &KelvoBridge::infoLabel, "QLabel", 0, {29, 9, 401, 54}, 0, welcomeText, true, true, true},
         {"savePrefs", &KelvoBridge::savePrefs, "QPushButton", 1, {350, 208, 80, 22}, 0, "Save"},
@@ -73,12 +75,12 @@ const std::vector<ExpectedControl> &visualControls()
         {"monitor10", [](const KelvoBridge &w) { return w.monitor10(1); }, "QRadioButton", 1, {93, 202, 100, 20}, noTab, "every 5 secs"},
         {"monitor10", [](const KelvoBridge &w) { return w.monitor10(2); }, "QRadioButton", 1, {198, 202, 120, 20}, noTab, "every 10 secs"},
         {"batteryIcon", &KelvoBridge::batteryIcon, "QLabel", 0, {326, 228, 35, 20}, 6},
-        {"version", &KelvoBridge::version, "QLabel", 0, {368, 224, 59, 20}, 7, "", true, true, false,
-         false, 0, nullptr, Qt::AlignRight},
+        {"version", &KelvoBridge::version, "ElidingLabel", 0, {368, 224, 59, 20}, 7, "", true, true, false,
+         false, 10, nullptr, Qt::AlignRight},
         {"exitPrefs", &KelvoBridge::exitPrefs, "QPushButton", 1, {350, 174, 80, 22}, 10, "Cancel"},
         {"stopButton", &KelvoBridge::stopButton, "QPushButton", 0, {178, 179, 95, 32}, 8, "OFF", false, false},
-        {"connectionKey", &KelvoBridge::connectionKey, "QLabel", 0, {29, 127, 392, 40}, 4, "", true, true,
-         true, false, 24, nullptr, Qt::AlignHCenter},
+        {"connectionKey", &KelvoBridge::connectionKey, "ElidingLabel", 0, {29, 127, 392, 40}, 4, "", true, true,
+         true, false, 22, nullptr, Qt::AlignHCenter},
         {"Line1", &KelvoBridge::Line1, "QFrame", 0, {-2, 222, 457, 1}},
         {"slaveTimeout", &KelvoBridge::slaveTimeout, "QCheckBox", 1, {20, 56, 232, 20}, 11, "Switch off after timeout (minutes)"},
         {"timeoutMinutes", &KelvoBridge::timeoutMinutes, "QLineEdit", 1, {251, 55, 41, 22}, 12},
@@ -133,8 +135,8 @@ TEST_F(WindowControls, EveryVisualControlAsBuilt)
         EXPECT_EQ(font.bold(), expected.bold);
         EXPECT_EQ(font.italic(), expected.italic);
         EXPECT_FALSE(font.underline());
-        const int standardSize = QApplication::font(widget).pointSize();
-        EXPECT_EQ(font.pointSize(), expected.pointSize ? expected.pointSize : standardSize);
+        // Pixel sizes: the geometry is in pixels whatever the screen's dots per inch.
+        EXPECT_EQ(font.pixelSize(), expected.pixelSize);
         if (expected.family) {
             EXPECT_EQ(font.family(), QString::fromLatin1(expected.family));
         }

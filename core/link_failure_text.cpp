@@ -1,0 +1,17 @@
+#include "core/link_failure_text.h"
+
+namespace kelvo {
+
+LinkFailureText relayLostText(const QString &reason)
+{
+    return {QStringLiteral("Connection to the server lost"),
+            QStringLiteral("The connection to the server was lost: %1. Click Connect to try again.").arg(reason)};
+}
+
+LinkFailureText relayNotReachedText(const QString &reason)
+{
+    return {QStringLiteral("Could not reach the server"),
+            QStringLiteral("Could not reach the server: %1. Click Connect to try again.").arg(reason)};
+}
+
+} // namespace kelvo
