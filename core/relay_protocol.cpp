@@ -40,7 +40,7 @@ void KelvoBridge::kelvoconnect_DataAvailable()
     platform::TlsSocket *relay = kelvoconnect();
     const QByteArray raw = relay->ReadAll();
     const kelvo::RelayFrame frame = kelvo::frameRelayRead(raw);
-    serverinfo()->setText(shown(kelvo::trimmed(frame.text)));
+    const QString statusText = shown(kelvo::trimmed(frame.text));
 
     if (frame.kind == kelvo::RelayFrame::Kind::RemoteCommand) {
         // Each line of the text is judged and sent on its own, so nothing the filter has not
@@ -82,8 +82,12 @@ void KelvoBridge::kelvoconnect_DataAvailable()
             relay->Write(QByteArray(commandBlocked) + '\r');
             relay->Flush();
         }
+        // Shown once the commands are out: the label is only seen after this handler returns.
+        serverinfo()->setText(statusText);
         return;
     }
+    // A server message's text shows before its code acts: its message boxes show it.
+    serverinfo()->setText(statusText);
 
     const QByteArray &message = frame.text;
     const QByteArray code = kelvo::serverCode(message);

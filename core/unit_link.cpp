@@ -109,8 +109,11 @@ void KelvoBridge::parseStimData(const QByteArray &line)
 
     levelA = status->levelA;
     levelB = status->levelB;
-    version()->setText(shown(status->version));
-    batteryIcon()->setPixmap(batteryPicture(status->battery));
+    version()->setText(shown(status->version)); // an unchanged text costs nothing
+    // The same cached picture again would still cost a relayout and a repaint.
+    const QPixmap battery = batteryPicture(status->battery);
+    if (batteryIcon()->pixmap().cacheKey() != battery.cacheKey())
+        batteryIcon()->setPixmap(battery);
     if (!firmwareChecked) {
         log(logwindow::statusTag, status->supportsRelativeLevels
                 ? QStringLiteral("Q6 firmware supports relative levels")

@@ -4,6 +4,9 @@
 
 #include <QSerialPort>
 
+#include <cerrno>
+#include <unistd.h>
+
 namespace platform {
 
 qint64 SerialPortCount()
@@ -32,6 +35,23 @@ bool deviceIsGone(int qtError)
 {
     return qtError == QSerialPort::ResourceError || qtError == QSerialPort::ReadError
         || qtError == QSerialPort::WriteError;
+}
+
+// Writes what the non-blocking device takes now; the count written (0 when it takes nothing
+// or fails).
+qsizetype writeNow(int descriptor, const QByteArray &bytes)
+{
+    qsizetype written = 0;
+    while (descriptor >= 0 && written < bytes.size()) {
+        const ssize_t result = ::write(descriptor, bytes.constData() + written, size_t(bytes.size() - written));
+        if (result > 0)
+            written += result;
+        else if (result < 0 && errno == EINTR)
+            continue;
+        else
+            break;
+    }
+    return written;
 }
 
 } // namespace
@@ -91,14 +111,24 @@ bool SerialPort::Open()
 
 void SerialPort::Write(const QByteArray &bytes)
 {
-    if (isOpen())
-        port_->write(bytes);
+    if (!isOpen())
+        return;
+    // Straight to the device while nothing waits in Qt's queue: Qt's own path arms a write
+    // notifier for every write and disarms it on a later pass of the event loop, extra
+    // wake-ups for each command. Whatever the device does not take at once (or a write that
+    // fails, which Qt then reports as an error) goes to Qt's queue, behind what went before.
+    qsizetype written = 0;
+    if (port_->bytesToWrite() == 0)
+        written = writeNow(port_->handle(), bytes);
+    if (written < bytes.size())
+        port_->write(bytes.constData() + written, bytes.size() - written);
 }
 
 void SerialPort::Flush()
 {
-    if (isOpen())
-        port_->flush();
+    // Nothing left to push: Write has sent all the device would take, and what waits in Qt's
+    // queue goes out as soon as the device takes more. Pushing it now would only meet a full
+    // device, which Qt reports as a write error, as if the device had gone.
 }
 
 QByteArray SerialPort::ReadAll()

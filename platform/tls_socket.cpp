@@ -44,6 +44,12 @@ void TlsSocket::Connect()
     auto *socket = new QSslSocket(this);
     socket_ = socket;
     socket->setSslConfiguration(verifyingConfiguration());
+    // Nagle's algorithm would hold a short line written right behind another (";701" and the
+    // status line after it) until the relay's delayed acknowledgement, some 40 ms. Every line
+    // goes out whole and flushed, so nothing is gained by holding it. Set once the TCP
+    // connection exists (Qt drops options set before), ahead of the handshake.
+    connect(socket, &QAbstractSocket::connected, socket,
+            [socket] { socket->setSocketOption(QAbstractSocket::LowDelayOption, 1); });
     connect(socket, &QSslSocket::encrypted, this, [this, socket] {
         if (socket == socket_)
             emit connected();

@@ -25,6 +25,7 @@
 #include <QStackedWidget>
 
 #include <algorithm>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -275,7 +276,7 @@ void triggerByKeys(QPushButton &button, const QList<QKeySequence> &keys)
 
 // Places a visual control on its page (a monitor10 member in GroupBox1) and applies its
 // settings; the control is left where the table's window coordinates put it.
-void createVisual(KelvoBridge &window, const ControlSettings &settings)
+QWidget *createVisual(KelvoBridge &window, const ControlSettings &settings)
 {
     QWidget *parent = window.bridgeUI()->widget(settings.page);
     QRect geometry = settings.geometry;
@@ -295,9 +296,10 @@ void createVisual(KelvoBridge &window, const ControlSettings &settings)
     if (has(settings, checked))
         if (auto *button = qobject_cast<QAbstractButton *>(widget))
             button->setChecked(true);
+    return widget;
 }
 
-void createPagePanel(KelvoBridge &window, const ControlSettings &settings)
+QStackedWidget *createPagePanel(KelvoBridge &window, const ControlSettings &settings)
 {
     auto *panel = new QStackedWidget(&window);
     panel->setObjectName(QString::fromLatin1(settings.name));
@@ -306,9 +308,11 @@ void createPagePanel(KelvoBridge &window, const ControlSettings &settings)
     panel->setCurrentIndex(mainPage);
     panel->setFixedSize(settings.geometry.size());
     window.setCentralWidget(panel);
+    return panel;
 }
 
-void createControl(KelvoBridge &window, const ControlSettings &settings)
+// The control made from its settings, named; owned by the window.
+QObject *createControl(KelvoBridge &window, const ControlSettings &settings)
 {
     QObject *created = nullptr;
     switch (settings.kind) {
@@ -322,13 +326,12 @@ void createControl(KelvoBridge &window, const ControlSettings &settings)
         created = new platform::Timer(settings.periodMs, &window);
         break;
     case Kind::pagePanel:
-        createPagePanel(window, settings);
-        return;
+        return createPagePanel(window, settings);
     default:
-        createVisual(window, settings);
-        return;
+        return createVisual(window, settings);
     }
     created->setObjectName(QString::fromLatin1(settings.name));
+    return created;
 }
 
 // Tab order within each page by the table's tab positions; the radio buttons follow their
@@ -352,13 +355,6 @@ void applyTabOrder(KelvoBridge &window)
         for (std::size_t i = 1; i < chain.size(); ++i)
             QWidget::setTabOrder(chain[i - 1], chain[i]);
     }
-}
-
-void createControls(KelvoBridge &window, int firstNumber, int lastNumber)
-{
-    for (const ControlSettings &settings : controlTable)
-        if (settings.number >= firstNumber && settings.number <= lastNumber)
-            createControl(window, settings);
 }
 
 } // namespace
@@ -419,13 +415,66 @@ void KelvoBridge::CreateControls()
 
 void KelvoBridge::_CreateControls0()
 {
-    createControls(*this, 1, lastOfFirstBatch);
+    createControls(1, lastOfFirstBatch);
     applyTabOrder(*this);
 }
 
 void KelvoBridge::_CreateControls1()
 {
-    createControls(*this, lastOfFirstBatch + 1, std::end(controlTable)[-1].number);
+    createControls(lastOfFirstBatch + 1, std::end(controlTable)[-1].number);
+}
+
+// Each control is kept as soon as it exists: later ones are placed through earlier ones
+// (the pages of bridgeUI, GroupBox1).
+void KelvoBridge::createControls(int firstNumber, int lastNumber)
+{
+    for (const ControlSettings &settings : controlTable)
+        if (settings.number >= firstNumber && settings.number <= lastNumber)
+            keepControl(createControl(*this, settings));
+}
+
+void KelvoBridge::keepControl(QObject *control)
+{
+    const QString name = control->objectName();
+    const auto keep = [&](auto &slot, QLatin1StringView controlName) {
+        using Control = std::remove_pointer_t<decltype(slot.data())>;
+        if (name == controlName)
+            slot = qobject_cast<Control *>(control);
+    };
+    keep(kelvoserial_, QLatin1StringView("kelvoserial"));
+    keep(kelvoconnect_, QLatin1StringView("kelvoconnect"));
+    keep(ping_, QLatin1StringView("ping"));
+    keep(bridgeUI_, QLatin1StringView("bridgeUI"));
+    keep(connectButton_, QLatin1StringView("connectButton"));
+    keep(portselector_, QLatin1StringView("portselector"));
+    keep(serverinfo_, QLatin1StringView("serverinfo"));
+    keep(infoLabel_, QLatin1StringView("infoLabel"));
+    keep(savePrefs_, QLatin1StringView("savePrefs"));
+    keep(prefsIntro_, QLatin1StringView("prefsIntro"));
+    keep(blockPower_, QLatin1StringView("blockPower"));
+    keep(blockProgram_, QLatin1StringView("blockProgram"));
+    keep(limitA_, QLatin1StringView("limitA"));
+    keep(maxA_, QLatin1StringView("maxA"));
+    keep(limitB_, QLatin1StringView("limitB"));
+    keep(maxB_, QLatin1StringView("maxB"));
+    keep(prefsNotes_, QLatin1StringView("prefsNotes"));
+    keep(GroupBox1_, QLatin1StringView("GroupBox1"));
+    if (name == QLatin1StringView("monitor10")) {
+        const qint64 index = control->property(monitorIndexProperty).toLongLong();
+        if (index >= 0 && index < qint64(monitor10_.size()))
+            monitor10_[size_t(index)] = qobject_cast<QRadioButton *>(control);
+    }
+    keep(batteryIcon_, QLatin1StringView("batteryIcon"));
+    keep(version_, QLatin1StringView("version"));
+    keep(exitPrefs_, QLatin1StringView("exitPrefs"));
+    keep(stopButton_, QLatin1StringView("stopButton"));
+    keep(connectionKey_, QLatin1StringView("connectionKey"));
+    keep(Line1_, QLatin1StringView("Line1"));
+    keep(slaveTimeout_, QLatin1StringView("slaveTimeout"));
+    keep(timeoutMinutes_, QLatin1StringView("timeoutMinutes"));
+    keep(fadetimer_, QLatin1StringView("fadetimer"));
+    keep(probe_, QLatin1StringView("probe"));
+    keep(probeTimer_, QLatin1StringView("probeTimer"));
 }
 
 void KelvoBridge::bindEvents()
@@ -464,7 +513,7 @@ bool KelvoBridge::eventFilter(QObject *watched, QEvent *event)
 {
     const bool press = event->type() == QEvent::MouseButtonPress
         || event->type() == QEvent::MouseButtonDblClick;
-    if (press && watched->objectName() == QLatin1String("connectionKey")) {
+    if (press && watched == connectionKey()) {
         const QPoint at = static_cast<QMouseEvent *>(event)->position().toPoint();
         return connectionKey_MouseDown(at.x(), at.y());
     }
@@ -477,52 +526,40 @@ void KelvoBridge::closeEvent(QCloseEvent *event)
     QMainWindow::closeEvent(event);
 }
 
-namespace {
-template <typename Control>
-[[nodiscard]] Control *byName(const KelvoBridge &window, const char *name)
-{
-    return window.findChild<Control *>(QString::fromLatin1(name), Qt::FindChildrenRecursively);
-}
-} // namespace
-
-platform::SerialPort *KelvoBridge::kelvoserial() const { return byName<platform::SerialPort>(*this, "kelvoserial"); }
-platform::TlsSocket *KelvoBridge::kelvoconnect() const { return byName<platform::TlsSocket>(*this, "kelvoconnect"); }
-platform::Timer *KelvoBridge::ping() const { return byName<platform::Timer>(*this, "ping"); }
-QStackedWidget *KelvoBridge::bridgeUI() const { return byName<QStackedWidget>(*this, "bridgeUI"); }
-QPushButton *KelvoBridge::connectButton() const { return byName<QPushButton>(*this, "connectButton"); }
-QComboBox *KelvoBridge::portselector() const { return byName<QComboBox>(*this, "portselector"); }
-QLabel *KelvoBridge::serverinfo() const { return byName<QLabel>(*this, "serverinfo"); }
-QLabel *KelvoBridge::infoLabel() const { return byName<QLabel>(*this, "infoLabel"); }
-QPushButton *KelvoBridge::savePrefs() const { return byName<QPushButton>(*this, "savePrefs"); }
-QLabel *KelvoBridge::prefsIntro() const { return byName<QLabel>(*this, "prefsIntro"); }
-QCheckBox *KelvoBridge::blockPower() const { return byName<QCheckBox>(*this, "blockPower"); }
-QCheckBox *KelvoBridge::blockProgram() const { return byName<QCheckBox>(*this, "blockProgram"); }
-QCheckBox *KelvoBridge::limitA() const { return byName<QCheckBox>(*this, "limitA"); }
-QLineEdit *KelvoBridge::maxA() const { return byName<QLineEdit>(*this, "maxA"); }
-QCheckBox *KelvoBridge::limitB() const { return byName<QCheckBox>(*this, "limitB"); }
-QLineEdit *KelvoBridge::maxB() const { return byName<QLineEdit>(*this, "maxB"); }
-QLabel *KelvoBridge::prefsNotes() const { return byName<QLabel>(*this, "prefsNotes"); }
-QGroupBox *KelvoBridge::GroupBox1() const { return byName<QGroupBox>(*this, "GroupBox1"); }
+platform::SerialPort *KelvoBridge::kelvoserial() const { return kelvoserial_; }
+platform::TlsSocket *KelvoBridge::kelvoconnect() const { return kelvoconnect_; }
+platform::Timer *KelvoBridge::ping() const { return ping_; }
+QStackedWidget *KelvoBridge::bridgeUI() const { return bridgeUI_; }
+QPushButton *KelvoBridge::connectButton() const { return connectButton_; }
+QComboBox *KelvoBridge::portselector() const { return portselector_; }
+QLabel *KelvoBridge::serverinfo() const { return serverinfo_; }
+QLabel *KelvoBridge::infoLabel() const { return infoLabel_; }
+QPushButton *KelvoBridge::savePrefs() const { return savePrefs_; }
+QLabel *KelvoBridge::prefsIntro() const { return prefsIntro_; }
+QCheckBox *KelvoBridge::blockPower() const { return blockPower_; }
+QCheckBox *KelvoBridge::blockProgram() const { return blockProgram_; }
+QCheckBox *KelvoBridge::limitA() const { return limitA_; }
+QLineEdit *KelvoBridge::maxA() const { return maxA_; }
+QCheckBox *KelvoBridge::limitB() const { return limitB_; }
+QLineEdit *KelvoBridge::maxB() const { return maxB_; }
+QLabel *KelvoBridge::prefsNotes() const { return prefsNotes_; }
+QGroupBox *KelvoBridge::GroupBox1() const { return GroupBox1_; }
 
 QRadioButton *KelvoBridge::monitor10(qint64 index) const
 {
-    if (index < 0 || index > 2)
+    if (index < 0 || index >= qint64(monitor10_.size()))
         return nullptr;
-    const auto members = findChildren<QRadioButton *>(QStringLiteral("monitor10"), Qt::FindChildrenRecursively);
-    const auto found = std::ranges::find_if(members, [index](const QRadioButton *member) {
-        return member->property(monitorIndexProperty).toLongLong() == index;
-    });
-    return found == members.end() ? nullptr : *found;
+    return monitor10_[size_t(index)];
 }
 
-QLabel *KelvoBridge::batteryIcon() const { return byName<QLabel>(*this, "batteryIcon"); }
-QLabel *KelvoBridge::version() const { return byName<QLabel>(*this, "version"); }
-QPushButton *KelvoBridge::exitPrefs() const { return byName<QPushButton>(*this, "exitPrefs"); }
-QPushButton *KelvoBridge::stopButton() const { return byName<QPushButton>(*this, "stopButton"); }
-QLabel *KelvoBridge::connectionKey() const { return byName<QLabel>(*this, "connectionKey"); }
-QFrame *KelvoBridge::Line1() const { return byName<QFrame>(*this, "Line1"); }
-QCheckBox *KelvoBridge::slaveTimeout() const { return byName<QCheckBox>(*this, "slaveTimeout"); }
-QLineEdit *KelvoBridge::timeoutMinutes() const { return byName<QLineEdit>(*this, "timeoutMinutes"); }
-platform::Timer *KelvoBridge::fadetimer() const { return byName<platform::Timer>(*this, "fadetimer"); }
-platform::SerialPort *KelvoBridge::probe() const { return byName<platform::SerialPort>(*this, "probe"); }
-platform::Timer *KelvoBridge::probeTimer() const { return byName<platform::Timer>(*this, "probeTimer"); }
+QLabel *KelvoBridge::batteryIcon() const { return batteryIcon_; }
+QLabel *KelvoBridge::version() const { return version_; }
+QPushButton *KelvoBridge::exitPrefs() const { return exitPrefs_; }
+QPushButton *KelvoBridge::stopButton() const { return stopButton_; }
+QLabel *KelvoBridge::connectionKey() const { return connectionKey_; }
+QFrame *KelvoBridge::Line1() const { return Line1_; }
+QCheckBox *KelvoBridge::slaveTimeout() const { return slaveTimeout_; }
+QLineEdit *KelvoBridge::timeoutMinutes() const { return timeoutMinutes_; }
+platform::Timer *KelvoBridge::fadetimer() const { return fadetimer_; }
+platform::SerialPort *KelvoBridge::probe() const { return probe_; }
+platform::Timer *KelvoBridge::probeTimer() const { return probeTimer_; }

@@ -8,7 +8,10 @@
 #include <QByteArray>
 #include <QLatin1StringView>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
+
+#include <array>
 
 class QCheckBox;
 class QComboBox;
@@ -64,7 +67,7 @@ public:
     // tell that the bridge was reset meanwhile (the relay link lost while the box was open).
     quint64 resetCount = 0;
 
-    // Control accessors: each finds its control by name at every call.
+    // Control accessors: each returns its control as kept when it was created (null once gone).
     [[nodiscard]] platform::SerialPort *kelvoserial() const;
     [[nodiscard]] platform::TlsSocket *kelvoconnect() const;
     [[nodiscard]] platform::Timer *ping() const;
@@ -165,5 +168,40 @@ private:
     void CreateControls();
     void _CreateControls0();
     void _CreateControls1();
+    void createControls(int firstNumber, int lastNumber);
+    void keepControl(QObject *control);
     void bindEvents();
+
+    // The controls, kept at creation for the accessors: the per-message handlers reach them
+    // with no search of the widget tree.
+    QPointer<platform::SerialPort> kelvoserial_;
+    QPointer<platform::TlsSocket> kelvoconnect_;
+    QPointer<platform::Timer> ping_;
+    QPointer<QStackedWidget> bridgeUI_;
+    QPointer<QPushButton> connectButton_;
+    QPointer<QComboBox> portselector_;
+    QPointer<QLabel> serverinfo_;
+    QPointer<QLabel> infoLabel_;
+    QPointer<QPushButton> savePrefs_;
+    QPointer<QLabel> prefsIntro_;
+    QPointer<QCheckBox> blockPower_;
+    QPointer<QCheckBox> blockProgram_;
+    QPointer<QCheckBox> limitA_;
+    QPointer<QLineEdit> maxA_;
+    QPointer<QCheckBox> limitB_;
+    QPointer<QLineEdit> maxB_;
+    QPointer<QLabel> prefsNotes_;
+    QPointer<QGroupBox> GroupBox1_;
+    std::array<QPointer<QRadioButton>, 3> monitor10_;
+    QPointer<QLabel> batteryIcon_;
+    QPointer<QLabel> version_;
+    QPointer<QPushButton> exitPrefs_;
+    QPointer<QPushButton> stopButton_;
+    QPointer<QLabel> connectionKey_;
+    QPointer<QFrame> Line1_;
+    QPointer<QCheckBox> slaveTimeout_;
+    QPointer<QLineEdit> timeoutMinutes_;
+    QPointer<platform::Timer> fadetimer_;
+    QPointer<platform::SerialPort> probe_;
+    QPointer<platform::Timer> probeTimer_;
 };

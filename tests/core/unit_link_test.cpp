@@ -163,6 +163,53 @@ TEST(UnitLinkStatus, FirstValidLineChecksFirmwareAndOpensTheRelayOnce)
     EXPECT_EQ(f.relay.connectionCount(), 1);
 }
 
+// Every valid line shows its battery picture and version; one that shows what is already
+// shown repaints nothing, one that changes the picture repaints it.
+TEST(UnitLinkStatus, AnUnchangedDisplayIsNotRepainted)
+{
+    BridgeFixture f;
+    KelvoBridge &w = *f.window;
+    w.itsAlive = true;
+    w.firmwareChecked = true;
+    ASSERT_TRUE(f.openUnitPort());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            paints += event->type() == QEvent::Paint ? 1 : 0;
+            return false;
+        }
+    } battery, version;
+    w.batteryIcon()->installEventFilter(&battery);
+    w.version()->installEventFilter(&version);
+    // The line handled, then every update it asked for painted.
+    const auto handle = [&](const QByteArray &line) {
+        f.clearLog();
+        battery.paints = version.paints = 0;
+        return f.unit.send(line) && QTest::qWaitFor([&] { return receivedLines(f) == 1; })
+            && (QCoreApplication::sendPostedEvents(), QCoreApplication::processEvents(), true);
+    };
+
+    ASSERT_TRUE(handle("600:40:60:0:0:0:0:0:2.107\n"));
+    EXPECT_TRUE(shows(*w.batteryIcon(), pictures::battery75()));
+    EXPECT_GT(battery.paints, 0) << "a new picture is painted";
+    EXPECT_GT(version.paints, 0) << "a new text is painted";
+
+    ASSERT_TRUE(handle("601:44:66:0:0:0:0:0:2.107\n")); // new levels, same picture and version
+    EXPECT_EQ(w.levelA, 22);
+    EXPECT_TRUE(shows(*w.batteryIcon(), pictures::battery75()));
+    EXPECT_EQ(w.version()->text(), QStringLiteral("2.107"));
+    EXPECT_EQ(battery.paints, 0);
+    EXPECT_EQ(version.paints, 0);
+
+    ASSERT_TRUE(handle("430:44:66:0:0:0:0:0:2.107\n"));
+    EXPECT_TRUE(shows(*w.batteryIcon(), pictures::battery50()));
+    EXPECT_GT(battery.paints, 0);
+}
+
 TEST(UnitLinkCommand, WritesTheCommandAndCrAndStampsTheTimeFirst)
 {
     BridgeFixture f;

@@ -111,6 +111,24 @@ TEST_F(SerialPortTest, WriteAndFlushReachTheFarEndByteForByte)
     EXPECT_EQ(readAtFarEnd(pty, all.size()), all);
 }
 
+// More than the device takes at once: what it cannot take yet waits and follows in order,
+// also behind later writes, and no error is raised.
+TEST_F(SerialPortTest, WritesTheDeviceCannotTakeAtOnceFollowInOrder)
+{
+    ASSERT_TRUE(port.Open());
+    QByteArray all;
+    for (int chunk = 0; chunk < 64; ++chunk) {
+        QByteArray bytes(4096, 'a' + char(chunk % 26));
+        bytes.prepend(QByteArray::number(chunk) + ':');
+        port.Write(bytes);
+        port.Flush();
+        all += bytes;
+    }
+    EXPECT_EQ(readAtFarEnd(pty, all.size()), all);
+    EXPECT_EQ(errors.count(), 0);
+    EXPECT_TRUE(port.isOpen());
+}
+
 TEST_F(SerialPortTest, ReadAllReturnsPartialAndSeveralLinesUnchanged)
 {
     ASSERT_TRUE(port.Open());

@@ -14,6 +14,9 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -213,6 +216,31 @@ TEST_F(TlsSocketTest, ConnectAgainReplacesThePendingOrOpenConnection)
     QTest::qWait(100);
     EXPECT_EQ(dataSpy.count(), 0);
     EXPECT_EQ(errorSpy.count(), 0);
+}
+
+// Low delay (no Nagle) on every connection: a line written right behind another, such as a
+// status line after ";701", must not wait for the relay's delayed acknowledgement. Read back
+// from the operating system on the connection that is up.
+TEST_F(TlsSocketTest, EveryConnectionIsSetToLowDelay)
+{
+    LocalTlsServer server(QStringLiteral("localhost"));
+    const auto noDelayOfOpenConnections = [&] {
+        QList<int> values;
+        for (const QSslSocket *connection : socket.findChildren<QSslSocket *>()) {
+            if (connection->state() != QAbstractSocket::ConnectedState || !connection->isEncrypted())
+                continue;
+            int value = -1;
+            socklen_t length = sizeof value;
+            getsockopt(int(connection->socketDescriptor()), IPPROTO_TCP, TCP_NODELAY, &value, &length);
+            values << value;
+        }
+        return values;
+    };
+    for (int connection = 1; connection <= 2; ++connection) {
+        connectTo(server); // the second replaces the first
+        ASSERT_TRUE(waitUntil([&] { return connectedSpy.count() == connection; }));
+        EXPECT_EQ(noDelayOfOpenConnections(), QList<int> {1}) << "connection " << connection;
+    }
 }
 
 TEST_F(TlsSocketTest, ServerDropIsOneError)
