@@ -1,6 +1,6 @@
 // Framing and parsing one status line from the unit's receive buffer, for the record: the
 // serial line itself needs about 31 ms to carry one.
-#include "core/status_line.h"
+#include "core/rules/status_line.h"
 
 #include <benchmark/benchmark.h>
 

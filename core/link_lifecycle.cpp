@@ -3,8 +3,8 @@
 #include "window/kelvo_bridge.h"
 
 #include "build_settings.h"
-#include "core/link_failure_text.h"
-#include "core/welcome_text.h"
+#include "core/rules/link_failure_text.h"
+#include "core/rules/welcome_text.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/timer.h"

@@ -3,7 +3,7 @@
 
 #include "window/kelvo_bridge.h"
 
-#include "core/text_number.h"
+#include "core/rules/text_number.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/timer.h"

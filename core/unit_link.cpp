@@ -2,9 +2,9 @@
 
 #include "window/kelvo_bridge.h"
 
-#include "core/status_line.h"
-#include "core/text_number.h"
-#include "core/text_rules.h"
+#include "core/rules/status_line.h"
+#include "core/rules/text_number.h"
+#include "core/rules/text_rules.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/tls_socket.h"

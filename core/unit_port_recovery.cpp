@@ -3,7 +3,7 @@
 
 #include "window/kelvo_bridge.h"
 
-#include "core/text_rules.h"
+#include "core/rules/text_rules.h"
 #include "platform/serial_port.h"
 #include "shell/log_window.h"
 

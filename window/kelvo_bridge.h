@@ -3,7 +3,7 @@
 // (both serial ports, the relay socket, the three timers) and the bridge state they share.
 // The bridge core's methods are defined by concern in core/, the window's own in window/.
 
-#include "core/command_filter.h"
+#include "core/rules/command_filter.h"
 
 #include <QByteArray>
 #include <QLatin1StringView>

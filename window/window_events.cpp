@@ -1,7 +1,7 @@
 // The main window's own events (open, close, menu enabling), the binding of the shared menu
 // bar's items to the window's handlers, and the Preferences, About and View Log commands.
 
-#include "core/welcome_text.h"
+#include "core/rules/welcome_text.h"
 #include "shell/about_window.h"
 #include "shell/log_window.h"
 #include "shell/main_menu_bar.h"

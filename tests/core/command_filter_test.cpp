@@ -1,4 +1,4 @@
-#include "core/command_filter.h"
+#include "core/rules/command_filter.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // Idle to remote control and back, reset, and relay failures. The relay's own messages
 // (201, 500) are not sent here: where a test needs their effect it sets the flags they set.
 
-#include "core/welcome_text.h"
+#include "core/rules/welcome_text.h"
 #include "shell/pictures.h"
 #include "shell/preferences_module.h"
 #include "shell/preferences_test_home.h"

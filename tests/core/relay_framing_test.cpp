@@ -1,4 +1,4 @@
-#include "core/relay_framing.h"
+#include "core/rules/relay_framing.h"
 
 #include <gtest/gtest.h>
 

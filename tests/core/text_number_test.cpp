@@ -1,5 +1,5 @@
-#include "core/text_number.h"
-#include "core/text_rules.h"
+#include "core/rules/text_number.h"
+#include "core/rules/text_rules.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/status_line.h"
+#include "core/rules/status_line.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The unit link's handlers on a real pseudo-terminal: framing, status lines, commands, errors.
 
-#include "core/status_line.h"
+#include "core/rules/status_line.h"
 #include "shell/pictures.h"
 #include "unit_link_fixture.h"
 

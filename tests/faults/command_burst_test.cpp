@@ -5,7 +5,7 @@
 
 #include "fault_bridge.h"
 
-#include "core/text_number.h"
+#include "core/rules/text_number.h"
 #include "support/unit_model.h"
 
 #include <QCheckBox>

@@ -6,7 +6,7 @@
 
 #include "fault_bridge.h"
 
-#include "core/link_failure_text.h"
+#include "core/rules/link_failure_text.h"
 
 #include <QAbstractSocket>
 #include <QTcpServer>

@@ -6,9 +6,9 @@
 
 #include "fuzz_input.h"
 
-#include "core/command_filter.h"
-#include "core/relay_framing.h"
-#include "core/text_rules.h"
+#include "core/rules/command_filter.h"
+#include "core/rules/relay_framing.h"
+#include "core/rules/text_rules.h"
 #include "support/hostile_link.h"
 
 #include <QByteArray>

@@ -3,9 +3,9 @@
 
 #include "fuzz_input.h"
 
-#include "core/status_line.h"
-#include "core/text_number.h"
-#include "core/text_rules.h"
+#include "core/rules/status_line.h"
+#include "core/rules/text_number.h"
+#include "core/rules/text_rules.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,8 +1,8 @@
 #include "support/hostile_link.h"
 
-#include "core/relay_framing.h"
-#include "core/status_line.h"
-#include "core/text_number.h"
+#include "core/rules/relay_framing.h"
+#include "core/rules/status_line.h"
+#include "core/rules/text_number.h"
 
 namespace test {
 

@@ -13,7 +13,7 @@
 
 #include "support/unit_model.h"
 
-#include "core/command_filter.h"
+#include "core/rules/command_filter.h"
 
 #include <QByteArray>
 #include <QtGlobal>

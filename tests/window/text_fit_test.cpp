@@ -1,8 +1,8 @@
 // Every text the windows show fits its control at the windows' fixed geometry, in the font the
 // control draws it with: the fixed texts, and the longest forms of the texts that change.
 
-#include "core/link_failure_text.h"
-#include "core/welcome_text.h"
+#include "core/rules/link_failure_text.h"
+#include "core/rules/welcome_text.h"
 #include "platform/services.h"
 #include "shell/about_window.h"
 #include "shell/log_window.h"

@@ -3,7 +3,7 @@
 
 #include "window/kelvo_bridge.h"
 
-#include "core/welcome_text.h"
+#include "core/rules/welcome_text.h"
 #include "shell/about_window.h"
 #include "shell/log_window.h"
 #include "shell/main_menu_bar.h"

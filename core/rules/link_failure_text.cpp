@@ -1,4 +1,4 @@
-#include "core/link_failure_text.h"
+#include "core/rules/link_failure_text.h"
 
 namespace kelvo {
 

@@ -1,6 +1,6 @@
-#include "core/relay_framing.h"
+#include "core/rules/relay_framing.h"
 
-#include "core/text_rules.h"
+#include "core/rules/text_rules.h"
 
 namespace kelvo {
 

@@ -1,6 +1,6 @@
-#include "core/command_filter.h"
+#include "core/rules/command_filter.h"
 
-#include "core/text_number.h"
+#include "core/rules/text_number.h"
 
 #include <QByteArrayView>
 

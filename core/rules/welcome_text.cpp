@@ -1,4 +1,4 @@
-#include "core/welcome_text.h"
+#include "core/rules/welcome_text.h"
 
 namespace {
 

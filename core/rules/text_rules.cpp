@@ -1,4 +1,4 @@
-#include "core/text_rules.h"
+#include "core/rules/text_rules.h"
 
 namespace kelvo {
 

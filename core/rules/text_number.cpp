@@ -1,4 +1,4 @@
-#include "core/text_number.h"
+#include "core/rules/text_number.h"
 
 #include <charconv>
 #include <cmath>
