@@ -13,6 +13,8 @@
 #include "support/q6_simulator.h"
 #include "support/tls_test_relay.h"
 
+#include "sample_stats.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QProcess>
@@ -56,14 +58,7 @@ const QByteArray refusedCommand = "M1\r";     // program changes are blocked in 
 const QByteArray statusRequest = "S\r";
 const QByteArray statusLine = "600:40:60:0:0:0:0:0:2.107";
 
-double percentile(std::vector<double> samples, double fraction)
-{
-    if (samples.empty())
-        return 0.0;
-    std::sort(samples.begin(), samples.end());
-    const auto index = static_cast<size_t>(fraction * double(samples.size() - 1) + 0.5);
-    return samples[std::min(index, samples.size() - 1)];
-}
+using benchstats::percentile;
 
 double median(const std::vector<double> &samples) { return percentile(samples, 0.5); }
 

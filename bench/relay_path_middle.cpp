@@ -12,6 +12,8 @@
 #include "support/tls_test_relay.h"
 #include "window/kelvo_bridge.h"
 
+#include "sample_stats.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QSocketNotifier>
@@ -32,14 +34,7 @@ double microsecondsSince(Clock::time_point start)
     return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
 }
 
-double percentile(std::vector<double> samples, double fraction)
-{
-    if (samples.empty())
-        return 0.0;
-    std::sort(samples.begin(), samples.end());
-    const auto index = static_cast<size_t>(fraction * double(samples.size() - 1) + 0.5);
-    return samples[std::min(index, samples.size() - 1)];
-}
+using benchstats::percentile;
 
 double mean(const std::vector<double> &samples)
 {
