@@ -45,16 +45,18 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Layout();
     void CreateControls();
     void _CreateControls0();
-    void placeControls();
+    void layOutControls();
     void appendPendingLines() const;
-    [[nodiscard]] QPlainTextEdit *textArea() const;
 
+    QPlainTextEdit *activityLog_ = nullptr;
+    QLabel *label1_ = nullptr;
+    QPushButton *copyLog_ = nullptr;
+    QPushButton *clearLog_ = nullptr;
     // Lines logged since control last returned to the event loop, not yet in the text area.
     mutable QString pendingLines_;
     bool appendQueued_ = false;

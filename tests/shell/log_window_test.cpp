@@ -113,6 +113,22 @@ TEST_F(LogWindow, ControlsKeepTheirEdgesWhenResized)
     EXPECT_EQ(window->clearLog()->geometry(), QRect(679, 470, 101, 22));
 }
 
+// Narrower and lower than its controls' room, the window keeps its own least size and each
+// control its edges, the two buttons overlapping.
+TEST_F(LogWindow, ShrinksToItsLeastSizeAndControlsKeepTheirEdges)
+{
+    logwindow *window = logwindow::instance();
+    window->resize(300, 150);
+    EXPECT_EQ(window->activityLog()->geometry(), QRect(33, 81, 247, 27));
+    EXPECT_EQ(window->Label1()->geometry(), QRect(33, 10, 247, 59));
+    EXPECT_EQ(window->copyLog()->geometry(), QRect(33, 120, 219, 22));
+    EXPECT_EQ(window->clearLog()->geometry(), QRect(179, 120, 101, 22));
+
+    EXPECT_EQ(window->minimumSize(), QSize(64, 64));
+    window->resize(64, 64);
+    EXPECT_EQ(window->size(), QSize(64, 64));
+}
+
 TEST_F(LogWindow, LinesAppendAsPlainTextAndTheNewestIsInView)
 {
     logwindow *window = logwindow::instance();
