@@ -178,27 +178,24 @@ void logwindow::layOutControls()
     grid->setSizeConstraint(QLayout::SetNoConstraint);
 }
 
-// Whoever reads the text area sees every line logged so far.
-QPlainTextEdit *logwindow::activityLog() const
-{
-    appendPendingLines();
-    return activityLog_;
-}
+QPlainTextEdit *logwindow::activityLog() const { return activityLog_; }
 QLabel *logwindow::Label1() const { return label1_; }
 QPushButton *logwindow::copyLog() const { return copyLog_; }
 QPushButton *logwindow::clearLog() const { return clearLog_; }
 
 void logwindow::copyLog_Action()
 {
+    appendPendingLines();
     platform::Services &services = platform::services();
-    services.setClipboardText(withCarriageReturns(activityLog()->toPlainText()));
+    services.setClipboardText(withCarriageReturns(activityLog_->toPlainText()));
     services.showTooltip(services.pointerPosition() + QPoint(0, 20),
                          QStringLiteral("Log data copied to the clipboad"));
 }
 
 void logwindow::clearLog_Action()
 {
-    activityLog()->clear();
+    pendingLines_.clear();
+    activityLog_->clear();
 }
 
 void logwindow::Event_Close()
@@ -227,7 +224,7 @@ void logwindow::logdata(const QString &tag, const QString &text)
 // Laying out the shown text area costs far more per insertion than per line, and the user
 // sees the log only once control is back in the event loop: the lines of one turn of it go
 // in together, at the end, through a cursor of its own (the user's selection stays).
-void logwindow::appendPendingLines() const
+void logwindow::appendPendingLines()
 {
     if (pendingLines_.isEmpty())
         return;

@@ -39,8 +39,11 @@ public:
     void clearLog_Action();
     void Event_Close();
     // Appends one line (tag, blank, date and time, ": ", trimmed text); the text area shows it,
-    // scrolled into view, once control is back in the event loop, and activityLog() at once.
+    // scrolled into view, once control is back in the event loop.
     void logdata(const QString &tag, const QString &text);
+    // Puts the lines logged since control last returned to the event loop into the text area
+    // now: whoever reads the text area before then calls it first.
+    void appendPendingLines();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -51,14 +54,13 @@ private:
     void CreateControls();
     void _CreateControls0();
     void layOutControls();
-    void appendPendingLines() const;
 
     QPlainTextEdit *activityLog_ = nullptr;
     QLabel *label1_ = nullptr;
     QPushButton *copyLog_ = nullptr;
     QPushButton *clearLog_ = nullptr;
     // Lines logged since control last returned to the event loop, not yet in the text area.
-    mutable QString pendingLines_;
+    QString pendingLines_;
     bool appendQueued_ = false;
 };
 

@@ -52,7 +52,13 @@ protected:
         deleteClosedWindows();
         platform::setServices(nullptr);
     }
-    QString text() const { return logwindow::instance()->activityLog()->toPlainText(); }
+    // The text as the user sees it once control is back in the event loop.
+    static QString text()
+    {
+        logwindow &log = *logwindow::instance();
+        log.appendPendingLines();
+        return log.activityLog()->toPlainText();
+    }
     LogServices services;
 };
 
