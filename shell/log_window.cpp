@@ -2,7 +2,6 @@
 
 #include "platform/services.h"
 #include "window/control_fonts.h"
-#include "window/kelvo_bridge.h"
 
 #include <QCloseEvent>
 #include <QFont>
@@ -76,6 +75,12 @@ logwindow *logwindow::instance()
 logwindow *logwindow::openInstance()
 {
     return theLogWindow;
+}
+
+LogWindowNotices &logwindow::notices()
+{
+    static LogWindowNotices theNotices;
+    return theNotices;
 }
 
 logwindow::logwindow(QWidget *parent) : QMainWindow(parent)
@@ -198,10 +203,10 @@ void logwindow::clearLog_Action()
     activityLog_->clear();
 }
 
+// The main window hears of it and turns its logging off.
 void logwindow::Event_Close()
 {
-    if (KelvoBridge *bridge = KelvoBridge::openInstance())
-        bridge->logging = false;
+    emit notices().closed();
 }
 
 void logwindow::logdata(const QString &tag, const QString &text)

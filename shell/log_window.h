@@ -4,11 +4,21 @@
 
 #include <QLatin1StringView>
 #include <QMainWindow>
+#include <QObject>
 #include <QString>
 
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+
+// What a log window tells those that outlive it: the main window, which keeps the logging
+// switch, hears here that the log has closed, whichever log window it was.
+class LogWindowNotices : public QObject {
+    Q_OBJECT
+signals:
+    // A log window is closing; its text goes with it.
+    void closed();
+};
 
 class logwindow : public QMainWindow {
     Q_OBJECT
@@ -26,6 +36,8 @@ public:
     static logwindow *instance();
     // The open log window, or nullptr; never builds one.
     static logwindow *openInstance();
+    // Where every log window announces its closing; it lasts as long as the program.
+    static LogWindowNotices &notices();
 
     explicit logwindow(QWidget *parent = nullptr);
     ~logwindow() override;
