@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSize>
 #include <QSizePolicy>
 #include <QTextCursor>
 #include <QWidget>
