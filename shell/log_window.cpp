@@ -2,16 +2,19 @@
 
 #include "platform/services.h"
 #include "window/control_fonts.h"
-#include "window/kelvo_bridge.h"
 
 #include <QCloseEvent>
 #include <QFont>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMargins>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSize>
+#include <QSizePolicy>
 #include <QTextCursor>
 #include <QWidget>
 
@@ -31,9 +34,16 @@ QString withLineEnds(const QString &text, const QString &end)
     return result;
 }
 
-// Margins of the content area kept fixed as the window is resized.
+// The content area as it opens. Every control keeps its distance from the edges it is tied to
+// (the margins, the gaps between the rows); the text area takes what the window grows by in
+// both directions, the label what it grows by in width.
 constexpr int contentWidth = 600;
 constexpr int contentHeight = 400;
+constexpr QMargins contentMargins{33, 10, 20, 8}; // left, top, right, bottom
+constexpr int rowGap = 12;
+constexpr int labelHeight = 59;
+constexpr QSize copyButtonSize{219, 22};
+constexpr QSize clearButtonSize{101, 22};
 
 } // namespace
 
@@ -68,6 +78,12 @@ logwindow *logwindow::openInstance()
     return theLogWindow;
 }
 
+LogWindowNotices &logwindow::notices()
+{
+    static LogWindowNotices theNotices;
+    return theNotices;
+}
+
 logwindow::logwindow(QWidget *parent) : QMainWindow(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -92,7 +108,6 @@ void logwindow::Layout()
     auto *content = new QWidget(this);
     content->setObjectName(QStringLiteral("content"));
     setCentralWidget(content);
-    content->installEventFilter(this);
     setMinimumSize(64, 64);
     setMaximumSize(32000, 32000);
     resize(contentWidth, contentHeight);
@@ -101,14 +116,14 @@ void logwindow::Layout()
 void logwindow::CreateControls()
 {
     _CreateControls0();
-    placeControls();
+    layOutControls();
 }
 
 void logwindow::_CreateControls0()
 {
     QWidget *content = centralWidget();
 
-    auto *log = new QPlainTextEdit(content);
+    auto *log = activityLog_ = new QPlainTextEdit(content);
     log->setObjectName(QStringLiteral("activityLog"));
     log->setReadOnly(true);
     log->setUndoRedoEnabled(false); // the log only grows: an undo history would double it
@@ -119,7 +134,7 @@ void logwindow::_CreateControls0()
     courier.setStyleHint(QFont::Monospace);
     log->setFont(courier);
 
-    auto *label = new QLabel(content);
+    auto *label = label1_ = new QLabel(content);
     label->setObjectName(QStringLiteral("Label1"));
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
@@ -130,12 +145,12 @@ void logwindow::_CreateControls0()
         "server.  You may be asked to send the contents of the log to the support team, to help "
         "resolve problems."));
 
-    auto *copy = new QPushButton(QStringLiteral("Copy complete log to clipboard"), content);
+    auto *copy = copyLog_ = new QPushButton(QStringLiteral("Copy complete log to clipboard"), content);
     copy->setObjectName(QStringLiteral("copyLog"));
     copy->setDefault(true);
     copy->setFont(controlFonts::controlFont(copy->font(), controlFonts::standardPixelSize));
 
-    auto *clear = new QPushButton(QStringLiteral("Clear log"), content);
+    auto *clear = clearLog_ = new QPushButton(QStringLiteral("Clear log"), content);
     clear->setObjectName(QStringLiteral("clearLog"));
     clear->setFont(controlFonts::controlFont(clear->font(), controlFonts::standardPixelSize));
 
@@ -144,53 +159,55 @@ void logwindow::_CreateControls0()
     setTabOrder(copy, clear);
 }
 
-// Each control keeps its distance from the edges it is tied to (left and top for all; the log
-// also right and bottom, the label right, the buttons bottom, Clear right).
-void logwindow::placeControls()
+void logwindow::layOutControls()
 {
-    const QWidget *content = centralWidget();
-    const int growX = content->width() - contentWidth;
-    const int growY = content->height() - contentHeight;
-    textArea()->setGeometry(33, 81, 547 + growX, 277 + growY);
-    Label1()->setGeometry(33, 10, 547 + growX, 59);
-    copyLog()->setGeometry(33, 370 + growY, 219, 22);
-    clearLog()->setGeometry(479 + growX, 370 + growY, 101, 22);
+    // Only the margins, the gaps and the fixed sizes hold the controls: neither the text area
+    // nor the label sets a least size of its own.
+    activityLog_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    label1_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    label1_->setFixedHeight(labelHeight);
+    copyLog_->setFixedSize(copyButtonSize);
+    clearLog_->setFixedSize(clearButtonSize);
+
+    auto *grid = new QGridLayout(centralWidget());
+    grid->setContentsMargins(contentMargins);
+    grid->setVerticalSpacing(rowGap);
+    grid->addWidget(label1_, 0, 0);
+    grid->addWidget(activityLog_, 1, 0);
+    grid->setRowStretch(1, 1);
+    // Both buttons in one cell, one held to its left edge and one to its right: in a narrow
+    // window each keeps its own edge, even where they overlap.
+    grid->addWidget(copyLog_, 2, 0, Qt::AlignLeft);
+    grid->addWidget(clearLog_, 2, 0, Qt::AlignRight);
+    // The window's own minimum holds: below the controls' sizes they are cut off, not the
+    // window held larger.
+    grid->setSizeConstraint(QLayout::SetNoConstraint);
 }
 
-bool logwindow::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == centralWidget() && event->type() == QEvent::Resize)
-        placeControls();
-    return QMainWindow::eventFilter(watched, event);
-}
-
-// Whoever reads the text area sees every line logged so far.
-QPlainTextEdit *logwindow::activityLog() const
-{
-    appendPendingLines();
-    return textArea();
-}
-QLabel *logwindow::Label1() const { return findChild<QLabel *>(QStringLiteral("Label1")); }
-QPushButton *logwindow::copyLog() const { return findChild<QPushButton *>(QStringLiteral("copyLog")); }
-QPushButton *logwindow::clearLog() const { return findChild<QPushButton *>(QStringLiteral("clearLog")); }
+QPlainTextEdit *logwindow::activityLog() const { return activityLog_; }
+QLabel *logwindow::Label1() const { return label1_; }
+QPushButton *logwindow::copyLog() const { return copyLog_; }
+QPushButton *logwindow::clearLog() const { return clearLog_; }
 
 void logwindow::copyLog_Action()
 {
+    appendPendingLines();
     platform::Services &services = platform::services();
-    services.setClipboardText(withCarriageReturns(activityLog()->toPlainText()));
+    services.setClipboardText(withCarriageReturns(activityLog_->toPlainText()));
     services.showTooltip(services.pointerPosition() + QPoint(0, 20),
                          QStringLiteral("Log data copied to the clipboad"));
 }
 
 void logwindow::clearLog_Action()
 {
-    activityLog()->clear();
+    pendingLines_.clear();
+    activityLog_->clear();
 }
 
+// The main window hears of it and turns its logging off.
 void logwindow::Event_Close()
 {
-    if (KelvoBridge *bridge = KelvoBridge::openInstance())
-        bridge->logging = false;
+    emit notices().closed();
 }
 
 void logwindow::logdata(const QString &tag, const QString &text)
@@ -204,7 +221,7 @@ void logwindow::logdata(const QString &tag, const QString &text)
         [this] {
             appendQueued_ = false;
             appendPendingLines();
-            QScrollBar *bar = textArea()->verticalScrollBar();
+            QScrollBar *bar = activityLog_->verticalScrollBar();
             bar->setValue(bar->maximum());
         },
         Qt::QueuedConnection);
@@ -213,21 +230,16 @@ void logwindow::logdata(const QString &tag, const QString &text)
 // Laying out the shown text area costs far more per insertion than per line, and the user
 // sees the log only once control is back in the event loop: the lines of one turn of it go
 // in together, at the end, through a cursor of its own (the user's selection stays).
-void logwindow::appendPendingLines() const
+void logwindow::appendPendingLines()
 {
     if (pendingLines_.isEmpty())
         return;
-    QTextCursor end(textArea()->document());
+    QTextCursor end(activityLog_->document());
     end.movePosition(QTextCursor::End);
     end.beginEditBlock();
     end.insertText(pendingLines_);
     end.endEditBlock();
     pendingLines_.clear();
-}
-
-QPlainTextEdit *logwindow::textArea() const
-{
-    return findChild<QPlainTextEdit *>(QStringLiteral("activityLog"));
 }
 
 void logwindow::closeEvent(QCloseEvent *event)

@@ -4,11 +4,21 @@
 
 #include <QLatin1StringView>
 #include <QMainWindow>
+#include <QObject>
 #include <QString>
 
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+
+// What a log window tells those that outlive it: the main window, which keeps the logging
+// switch, hears here that the log has closed, whichever log window it was.
+class LogWindowNotices : public QObject {
+    Q_OBJECT
+signals:
+    // A log window is closing; its text goes with it.
+    void closed();
+};
 
 class logwindow : public QMainWindow {
     Q_OBJECT
@@ -26,6 +36,8 @@ public:
     static logwindow *instance();
     // The open log window, or nullptr; never builds one.
     static logwindow *openInstance();
+    // Where every log window announces its closing; it lasts as long as the program.
+    static LogWindowNotices &notices();
 
     explicit logwindow(QWidget *parent = nullptr);
     ~logwindow() override;
@@ -39,24 +51,28 @@ public:
     void clearLog_Action();
     void Event_Close();
     // Appends one line (tag, blank, date and time, ": ", trimmed text); the text area shows it,
-    // scrolled into view, once control is back in the event loop, and activityLog() at once.
+    // scrolled into view, once control is back in the event loop.
     void logdata(const QString &tag, const QString &text);
+    // Puts the lines logged since control last returned to the event loop into the text area
+    // now: whoever reads the text area before then calls it first.
+    void appendPendingLines();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Layout();
     void CreateControls();
     void _CreateControls0();
-    void placeControls();
-    void appendPendingLines() const;
-    [[nodiscard]] QPlainTextEdit *textArea() const;
+    void layOutControls();
 
+    QPlainTextEdit *activityLog_ = nullptr;
+    QLabel *label1_ = nullptr;
+    QPushButton *copyLog_ = nullptr;
+    QPushButton *clearLog_ = nullptr;
     // Lines logged since control last returned to the event loop, not yet in the text area.
-    mutable QString pendingLines_;
+    QString pendingLines_;
     bool appendQueued_ = false;
 };
 

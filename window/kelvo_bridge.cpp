@@ -3,6 +3,7 @@
 #include "platform/serial_port.h"
 #include "platform/timer.h"
 #include "platform/tls_socket.h"
+#include "shell/log_window.h"
 #include "shell/main_menu_bar.h"
 #include "window/control_fonts.h"
 #include "window/eliding_label.h"
@@ -507,6 +508,7 @@ void KelvoBridge::bindEvents()
     connect(scanPort, &platform::SerialPort::dataAvailable, this, &KelvoBridge::probe_DataAvailable);
     connect(scanPort, &platform::SerialPort::error, this, &KelvoBridge::probe_Error);
     connect(probeTimer(), &platform::Timer::action, this, &KelvoBridge::probeTimer_Action);
+    connect(&logwindow::notices(), &LogWindowNotices::closed, this, &KelvoBridge::logWindowClosed);
 }
 
 bool KelvoBridge::eventFilter(QObject *watched, QEvent *event)

@@ -157,6 +157,8 @@ public:
     bool _EditPrefs_Action();
     bool _FileAbout_Action();
     bool _showLog_Action(qint64 index);
+    // A log window has closed: logging ends with it.
+    void logWindowClosed();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -119,7 +119,8 @@ void KelvoBridge::Event_Open()
 
 void KelvoBridge::Event_Close()
 {
-    // Closing the log window turns logging off. Nothing is sent and nothing is saved here.
+    // Closing the log window turns logging off (logWindowClosed). Nothing is sent and nothing
+    // is saved here.
     if (logwindow *log = logwindow::openInstance())
         log->close();
     if (about *window = about::openInstance())
@@ -161,4 +162,9 @@ bool KelvoBridge::_showLog_Action(qint64)
         log->logdata(logwindow::statusTag, QStringLiteral("Logging stopped"));
     }
     return true;
+}
+
+void KelvoBridge::logWindowClosed()
+{
+    logging = false;
 }

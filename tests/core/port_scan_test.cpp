@@ -90,9 +90,10 @@ protected:
     // The texts of the log's lines, without tag and time; every line must carry " SERIAL".
     [[nodiscard]] QStringList serialLog() const
     {
-        const logwindow *log = logwindow::openInstance();
+        logwindow *log = logwindow::openInstance();
         if (!log)
             return {};
+        log->appendPendingLines();
         const QString prefix = QStringLiteral(" SERIAL ") + services.dateText + QStringLiteral(": ");
         QStringList texts;
         for (const QString &line : log->activityLog()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {

@@ -58,6 +58,7 @@ inline QStringList logEntries(const QString &dateText)
     logwindow *log = logwindow::openInstance();
     if (!log)
         return entries;
+    log->appendPendingLines();
     const QString stamp = u' ' + dateText + QStringLiteral(": ");
     for (const QString &line : log->activityLog()->toPlainText().split(u'\n', Qt::SkipEmptyParts)) {
         if (line.mid(7, stamp.size()) == stamp || entries.isEmpty())
@@ -71,7 +72,7 @@ inline QStringList logEntries(const QString &dateText)
 inline void clearLog()
 {
     if (logwindow *log = logwindow::openInstance())
-        log->activityLog()->clear();
+        log->clearLog_Action();
 }
 
 // Spins the event loop until the condition holds; false when the time runs out.

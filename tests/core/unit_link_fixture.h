@@ -75,13 +75,13 @@ public:
         window = std::make_unique<KelvoBridge>();
         window->portselector()->addItem(unit.listedName());
         window->logging = true;
-        logwindow::instance()->activityLog()->clear();
+        logwindow::instance()->clearLog_Action();
     }
     ~BridgeFixture()
     {
         // The log window is shared by every test of the process: leave it empty.
         if (logwindow *log = logwindow::openInstance())
-            log->activityLog()->clear();
+            log->clearLog_Action();
     }
 
     // Every log line so far as "tag|text", the date taken out.
@@ -89,13 +89,15 @@ public:
     {
         QStringList entries;
         const qsizetype prefix = 7 + 1 + services.dateText.size() + 2;
-        const QStringList lines = logwindow::instance()->activityLog()->toPlainText().split(u'\n');
+        logwindow &log = *logwindow::instance();
+        log.appendPendingLines();
+        const QStringList lines = log.activityLog()->toPlainText().split(u'\n');
         for (const QString &line : lines)
             if (!line.isEmpty())
                 entries << line.left(7) + u'|' + line.mid(prefix);
         return entries;
     }
-    void clearLog() { logwindow::instance()->activityLog()->clear(); }
+    void clearLog() { logwindow::instance()->clearLog_Action(); }
 
     // The unit's port opened directly, as Connect leaves it, without Connect's other steps.
     [[nodiscard]] bool openUnitPort()

@@ -52,7 +52,13 @@ protected:
         deleteClosedWindows();
         platform::setServices(nullptr);
     }
-    QString text() const { return logwindow::instance()->activityLog()->toPlainText(); }
+    // The text as the user sees it once control is back in the event loop.
+    static QString text()
+    {
+        logwindow &log = *logwindow::instance();
+        log.appendPendingLines();
+        return log.activityLog()->toPlainText();
+    }
     LogServices services;
 };
 
@@ -111,6 +117,22 @@ TEST_F(LogWindow, ControlsKeepTheirEdgesWhenResized)
     EXPECT_EQ(window->Label1()->geometry(), QRect(33, 10, 747, 59));
     EXPECT_EQ(window->copyLog()->geometry(), QRect(33, 470, 219, 22));
     EXPECT_EQ(window->clearLog()->geometry(), QRect(679, 470, 101, 22));
+}
+
+// Narrower and lower than its controls' room, the window keeps its own least size and each
+// control its edges, the two buttons overlapping.
+TEST_F(LogWindow, ShrinksToItsLeastSizeAndControlsKeepTheirEdges)
+{
+    logwindow *window = logwindow::instance();
+    window->resize(300, 150);
+    EXPECT_EQ(window->activityLog()->geometry(), QRect(33, 81, 247, 27));
+    EXPECT_EQ(window->Label1()->geometry(), QRect(33, 10, 247, 59));
+    EXPECT_EQ(window->copyLog()->geometry(), QRect(33, 120, 219, 22));
+    EXPECT_EQ(window->clearLog()->geometry(), QRect(179, 120, 101, 22));
+
+    EXPECT_EQ(window->minimumSize(), QSize(64, 64));
+    window->resize(64, 64);
+    EXPECT_EQ(window->size(), QSize(64, 64));
 }
 
 TEST_F(LogWindow, LinesAppendAsPlainTextAndTheNewestIsInView)

@@ -236,6 +236,7 @@ TEST_F(WindowEvents, ViewLogTwiceStartsAndStopsLoggingAndTheLogStaysOpen)
     window.log(logwindow::serialTag, QStringLiteral("after"));
     EXPECT_EQ(logwindow::openInstance(), log);
     EXPECT_TRUE(log->isVisible());
+    log->appendPendingLines();
     EXPECT_EQ(log->activityLog()->toPlainText(),
               QStringLiteral(" STATUS 2023-11-14 22:13:20: Logging started\n"
                              " SERIAL 2023-11-14 22:13:20: between\n"
@@ -270,6 +271,7 @@ TEST_F(WindowEvents, ClosingTheLogThenViewLogStartsANewEmptyLog)
     logwindow *second = logwindow::openInstance();
     ASSERT_NE(second, nullptr);
     EXPECT_TRUE(second->isVisible());
+    second->appendPendingLines();
     EXPECT_EQ(second->activityLog()->toPlainText(),
               QStringLiteral(" STATUS 2023-11-14 22:13:20: Logging started\n"));
 }
