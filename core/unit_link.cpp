@@ -22,23 +22,6 @@ const QString corruptDataText = QStringLiteral("Invalid or corrupt data received
     return kelvo::truncateToInt64(platform::services().now());
 }
 
-[[nodiscard]] QPixmap batteryPicture(kelvo::BatteryPicture level)
-{
-    switch (level) {
-    case kelvo::BatteryPicture::Low:
-        return pictures::batterylow();
-    case kelvo::BatteryPicture::Quarter:
-        return pictures::battery25();
-    case kelvo::BatteryPicture::Half:
-        return pictures::battery50();
-    case kelvo::BatteryPicture::ThreeQuarters:
-        return pictures::battery75();
-    case kelvo::BatteryPicture::Full:
-        return pictures::batteryfull();
-    }
-    return pictures::batterylow();
-}
-
 // Unit bytes are 8-bit text; Latin-1 shows every byte as one character.
 [[nodiscard]] QString shown(const QByteArray &bytes)
 {
@@ -111,7 +94,7 @@ void KelvoBridge::parseStimData(const QByteArray &line)
     levelB = status->levelB;
     version()->setText(shown(status->version)); // an unchanged text costs nothing
     // The same cached picture again would still cost a relayout and a repaint.
-    const QPixmap battery = batteryPicture(status->battery);
+    const QPixmap battery = pictures::battery(status->battery);
     if (batteryIcon()->pixmap().cacheKey() != battery.cacheKey())
         batteryIcon()->setPixmap(battery);
     if (!firmwareChecked) {
