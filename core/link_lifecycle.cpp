@@ -11,6 +11,7 @@
 #include "platform/tls_socket.h"
 #include "shell/log_window.h"
 #include "shell/pictures.h"
+#include "shell/preference_keys.h"
 #include "shell/preferences_module.h"
 
 #include <QComboBox>
@@ -52,7 +53,7 @@ void KelvoBridge::connectButton_Action()
         allowScan = false;
         log(logwindow::statusTag, QStringLiteral("Opened serial port ") + name);
         if (PreferencesModule::Prefs *prefs = PreferencesModule::Preferences())
-            prefs->Set(QStringLiteral("serial"), name);
+            preferenceKeys::store(*prefs, preferenceKeys::serial, name);
         itsAlive = false;
         platform::Timer *tick = ping();
         tick->setMode(platform::Timer::modeMultiple);

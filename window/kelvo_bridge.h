@@ -67,6 +67,10 @@ public:
     // tell that the bridge was reset meanwhile (the relay link lost while the box was open).
     quint64 resetCount = 0;
 
+    // The two pages of bridgeUI, by index.
+    static constexpr int mainPage = 0;
+    static constexpr int prefsPage = 1;
+
     // Control accessors: each returns its control as kept when it was created (null once gone).
     [[nodiscard]] platform::SerialPort *kelvoserial() const;
     [[nodiscard]] platform::TlsSocket *kelvoconnect() const;
