@@ -3,11 +3,11 @@
 
 #include "window/kelvo_bridge.h"
 
+#include "core/rules/protocol_words.h"
 #include "core/rules/text_number.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/timer.h"
-#include "platform/tls_socket.h"
 #include "shell/log_window.h"
 
 #include <QCheckBox>
@@ -60,7 +60,7 @@ void KelvoBridge::ping_Action()
         // The monitor interval is read from the page at every tick, saved or not.
         if (linked && !isChecked(monitor10(0))) {
             if (!isChecked(monitor10(2)) || pcount % 2 == 0)
-                sendStimCommand("S");
+                sendStimCommand(kelvo::protocol::statusRequest);
         }
         if (!linked && pcount == keepAliveTick) {
             setButtonIcon(QStringLiteral("grey"));
@@ -75,7 +75,7 @@ void KelvoBridge::ping_Action()
             const std::optional<qint64> limit = inactivityLimit(minutes, lastRemote);
             if (limit && platform::services().now() > static_cast<double>(*limit)) {
                 log(logwindow::statusTag, QStringLiteral("Timeout - no remote commands received"));
-                sendStimCommand("K");
+                sendStimCommand(kelvo::protocol::outputsOff);
                 lastRemote = 0;
                 tick->setEnabled(false);
                 const quint64 resetsBefore = resetCount;
@@ -83,7 +83,7 @@ void KelvoBridge::ping_Action()
                     QStringLiteral("Outputs turned off. No commands were received by the end of the timeout period"));
                 if (resetCount != resetsBefore)
                     return; // disconnected while the box waited: nothing left to watch
-                const qint64 now = kelvo::truncateToInt64(platform::services().now());
+                const qint64 now = wholeSecondsNow();
                 lastWrite = now;
                 lastRead = now;
                 tick->setEnabled(true);
@@ -109,7 +109,7 @@ void KelvoBridge::ping_Action()
             // it back in, so the port is opened again by the same path.
             if (kelvoserial()->isClosedAfterError())
                 reopenUnitPort();
-            sendStimCommand("S");
+            sendStimCommand(kelvo::protocol::statusRequest);
         }
     }
 }
@@ -121,9 +121,5 @@ void KelvoBridge::fadetimer_Action()
     if (!serverconnected)
         return;
     setButtonIcon(QStringLiteral("amber"));
-    const QByteArray line = ";ping=" + connectionKey()->text().toLatin1();
-    log(logwindow::serverOutTag, QString::fromLatin1(line));
-    platform::TlsSocket *relay = kelvoconnect();
-    relay->Write(line + '\r');
-    relay->Flush();
+    sendToRelay(kelvo::protocol::keepAlive(connectionKey()->text().toLatin1()), RelayLog::beforeWrite);
 }

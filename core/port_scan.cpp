@@ -3,6 +3,7 @@
 
 #include "window/kelvo_bridge.h"
 
+#include "core/rules/protocol_words.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/timer.h"
@@ -94,7 +95,7 @@ void KelvoBridge::detectPowerbox()
     if (!name.isEmpty() && port->Open()) {
         log(logwindow::serialTag, QStringLiteral("Port opened, sending data"));
         // Straight to the probe: the unit link's own bookkeeping is not involved.
-        port->Write(QByteArrayLiteral("S\r"));
+        port->Write(QByteArray(kelvo::protocol::statusRequest) + '\r');
         port->Flush();
     } else {
         log(logwindow::serialTag, QStringLiteral("Unable to open port"));

@@ -3,10 +3,9 @@
 
 #include "window/kelvo_bridge.h"
 
-#include "build_settings.h"
 #include "core/rules/command_filter.h"
+#include "core/rules/protocol_words.h"
 #include "core/rules/relay_framing.h"
-#include "core/rules/text_number.h"
 #include "core/rules/text_rules.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
@@ -20,18 +19,8 @@
 
 namespace {
 
-// Relay bytes become user-visible text one byte per character, so a key shown and read back
-// gives the same bytes.
-QString shown(const QByteArray &bytes) { return QString::fromLatin1(bytes); }
-
-QByteArray getkeyRequest()
-{
-    return QByteArrayLiteral(";getkey:Kelvo Connect build ") + QByteArray::number(buildSettings::buildNumber);
-}
-
-constexpr char commandBlocked[] = ";701:command blocked";
-
-qint64 wholeSecondsNow() { return kelvo::truncateToInt64(platform::services().now()); }
+using kelvo::shown;
+namespace protocol = kelvo::protocol;
 
 } // namespace
 
@@ -52,9 +41,7 @@ void KelvoBridge::kelvoconnect_DataAvailable()
             if (kelvoserial()->isClosedAfterError()) {
                 // The unit cannot get it: the remote is told as for a refused command.
                 logNotSentToUnit(piece);
-                log(logwindow::serverOutTag, QString::fromLatin1(commandBlocked));
-                relay->Write(QByteArray(commandBlocked) + '\r');
-                relay->Flush();
+                sendToRelay(protocol::commandBlocked, RelayLog::beforeWrite);
                 continue;
             }
             // The page's controls, not the store: a change acts at once, saved or not.
@@ -77,10 +64,10 @@ void KelvoBridge::kelvoconnect_DataAvailable()
             }
             log(logwindow::statusTag,
                 QStringLiteral("Remote command blocked by preferences: ") + shown(kelvo::trimmed(outcome.command)));
-            log(logwindow::serverOutTag, QString::fromLatin1(commandBlocked));
-            sendStimCommand("S");
-            relay->Write(QByteArray(commandBlocked) + '\r');
-            relay->Flush();
+            // The answer to the relay is logged ahead of the unit's "S" and sent after it.
+            log(logwindow::serverOutTag, shown(protocol::commandBlocked));
+            sendStimCommand(protocol::statusRequest);
+            sendToRelay(protocol::commandBlocked, RelayLog::none);
         }
         // Shown once the commands are out: the label is only seen after this handler returns.
         serverinfo()->setText(statusText);
@@ -98,17 +85,15 @@ void KelvoBridge::kelvoconnect_DataAvailable()
         setButtonIcon(QStringLiteral("amber"));
     } else if (code == "201") {
         linked = true;
-        stopButton()->setEnabled(true);
-        stopButton()->setVisible(true);
+        setOffButtonShown(true);
         lastRead = wholeSecondsNow();
-        sendStimCommand("S");
+        sendStimCommand(protocol::statusRequest);
         setButtonIcon(QStringLiteral("green"));
         serverinfo()->setText(QStringLiteral("Remote control established"));
     } else if (code == "202") {
         if (linked) {
             linked = false;
-            stopButton()->setEnabled(false);
-            stopButton()->setVisible(false);
+            setOffButtonShown(false);
         }
         serverinfo()->setText(QStringLiteral("Waiting for a new connection"));
         setButtonIcon(QStringLiteral("amber"));
@@ -117,17 +102,14 @@ void KelvoBridge::kelvoconnect_DataAvailable()
         connectionKey()->setText(shown(key));
         infoLabel()->setText(QStringLiteral("Share the connection key below to allow someone to control your Q6. "
                                             "Click on the key to copy it to the clipboard."));
-        relay->Write(";wait=" + key + '\r');
-        log(logwindow::serverOutTag, QStringLiteral(";wait=") + shown(key));
-        relay->Flush();
+        sendToRelay(protocol::waitReply(key), RelayLog::beforeFlush);
     } else if (code == "210") {
         platform::services().msgBox(shown(kelvo::serverNotice(message)));
     } else if (code == "300") {
         serverinfo()->setText(QStringLiteral("Waiting for a connection"));
     } else if (code == "400") {
         linked = false;
-        stopButton()->setEnabled(false);
-        stopButton()->setVisible(false);
+        setOffButtonShown(false);
         platform::services().msgBox(QStringLiteral("Remote user has been disconnected"));
         if (!serverconnected)
             return; // the relay link was lost while the box waited
@@ -135,9 +117,7 @@ void KelvoBridge::kelvoconnect_DataAvailable()
         setButtonIcon(QStringLiteral("amber"));
     } else if (code == "401" || code == "402") {
         connectionKey()->setText(QString());
-        relay->Write(getkeyRequest() + '\r');
-        log(logwindow::serverOutTag, QStringLiteral(";getkey"));
-        relay->Flush();
+        requestKey();
         if (code == "402")
             serverinfo()->setText(QStringLiteral("Getting a new key"));
     } else if (code == "500") {

@@ -66,6 +66,9 @@ public:
     // Counts returns to the disconnected state, so a handler that waited in a modal box can
     // tell that the bridge was reset meanwhile (the relay link lost while the box was open).
     quint64 resetCount = 0;
+    // Now, as the bridge's times hold it: whole seconds since 1970, the fraction cut off
+    // (core/bridge_clock.cpp).
+    [[nodiscard]] static qint64 wholeSecondsNow();
 
     // The two pages of bridgeUI, by index.
     static constexpr int mainPage = 0;
@@ -117,9 +120,21 @@ public:
     // Relay protocol and remote-command filter (core/relay_protocol.cpp).
     void kelvoconnect_DataAvailable();
 
+    // Lines to the relay (core/relay_writer.cpp). Each goes out with a CR and is flushed at
+    // once; where its ">SERVER" log line stands, before the write, between write and flush or
+    // after the flush, is each line's own and shows in the log. `none`: no log line here (a
+    // relayed status line, or a line its caller has logged already).
+    enum class RelayLog { beforeWrite, beforeFlush, afterFlush, none };
+    // The log text is the line itself unless one is given.
+    void sendToRelay(const QByteArray &line, RelayLog logAt, const QString &logText = QString());
+    // The key request: on connection, and when the relay asks for a new key.
+    void requestKey();
+
     // Link lifecycle (core/link_lifecycle.cpp).
     void connectButton_Action();
     void stopButton_Action();
+    // The OFF button shown and enabled while a remote user is linked, else hidden and disabled.
+    void setOffButtonShown(bool shown);
     void createServerConnection();
     void kelvoconnect_Connected();
     void kelvoconnect_Error();

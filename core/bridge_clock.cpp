@@ -1,0 +1,9 @@
+#include "window/kelvo_bridge.h"
+
+#include "core/rules/text_number.h"
+#include "platform/services.h"
+
+qint64 KelvoBridge::wholeSecondsNow()
+{
+    return kelvo::truncateToInt64(platform::services().now());
+}
