@@ -182,6 +182,17 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The relay handler's two kinds of message: remote commands (core/remote_commands.cpp) and
+    // server messages (core/relay_protocol.cpp).
+    void handleRemoteCommands(const QByteArray &commandText);
+    void handleServerMessage(const QByteArray &message);
+
+    // The ping tick's steps (core/ping_tick.cpp). The inactivity timeout returns false when the
+    // bridge was reset while its box waited: the tick then ends there.
+    void pollOrKeepAlive();
+    [[nodiscard]] bool checkInactivityTimeout();
+    void checkUnitResponds();
+
     // Window construction (window/kelvo_bridge.cpp).
     void Layout();
     void CreateControls();
