@@ -1,3 +1,5 @@
+// The bridge's clock: its times are whole seconds since 1970, the fraction cut off.
+
 #include "window/kelvo_bridge.h"
 
 #include "core/rules/text_number.h"

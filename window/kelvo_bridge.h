@@ -117,13 +117,14 @@ public:
     void reopenUnitPort();
     void logNotSentToUnit(const QByteArray &command) const;
 
-    // Relay protocol and remote-command filter (core/relay_protocol.cpp).
+    // Relay protocol and remote-command filter (core/relay_protocol.cpp; the remote commands'
+    // step in core/remote_commands.cpp).
     void kelvoconnect_DataAvailable();
 
     // Lines to the relay (core/relay_writer.cpp). Each goes out with a CR and is flushed at
     // once; where its ">SERVER" log line stands, before the write, between write and flush or
-    // after the flush, is each line's own and shows in the log. `none`: no log line here (a
-    // relayed status line, or a line its caller has logged already).
+    // after the flush, is each line's own. `none`: no log line here (a relayed status line, or
+    // a line its caller has logged already).
     enum class RelayLog { beforeWrite, beforeFlush, afterFlush, none };
     // The log text is the line itself unless one is given.
     void sendToRelay(const QByteArray &line, RelayLog logAt, const QString &logText = QString());
@@ -133,7 +134,7 @@ public:
     // Link lifecycle (core/link_lifecycle.cpp).
     void connectButton_Action();
     void stopButton_Action();
-    // The OFF button shown and enabled while a remote user is linked, else hidden and disabled.
+    // The OFF button shown and enabled, or hidden and disabled: it follows `linked`.
     void setOffButtonShown(bool shown);
     void createServerConnection();
     void kelvoconnect_Connected();
