@@ -14,12 +14,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
-
 using kelvo::shown;
 namespace protocol = kelvo::protocol;
-
-} // namespace
 
 void KelvoBridge::kelvoconnect_DataAvailable()
 {

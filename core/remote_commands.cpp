@@ -13,12 +13,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-namespace {
-
 using kelvo::shown;
 namespace protocol = kelvo::protocol;
-
-} // namespace
 
 void KelvoBridge::handleRemoteCommands(const QByteArray &commandText)
 {
