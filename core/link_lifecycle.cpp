@@ -2,8 +2,8 @@
 
 #include "window/kelvo_bridge.h"
 
-#include "build_settings.h"
 #include "core/rules/link_failure_text.h"
+#include "core/rules/protocol_words.h"
 #include "core/rules/welcome_text.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
@@ -11,33 +11,24 @@
 #include "platform/tls_socket.h"
 #include "shell/log_window.h"
 #include "shell/pictures.h"
+#include "shell/preference_keys.h"
 #include "shell/preferences_module.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
-namespace {
-
-// Every line to the relay goes out at once.
-void sendToRelay(platform::TlsSocket &relay, const QByteArray &line)
-{
-    relay.Write(line + '\r');
-    relay.Flush();
-}
-
-} // namespace
+namespace protocol = kelvo::protocol;
 
 void KelvoBridge::connectButton_Action()
 {
     // The flags decide, never the caption: after the relay's close it still reads "Disconnect".
     if (serverconnected && linked) {
         // End the remote control only; the relay link stays up.
-        sendToRelay(*kelvoconnect(), QByteArrayLiteral(";end"));
+        sendToRelay(protocol::endRequest, RelayLog::afterFlush);
         linked = false;
-        log(logwindow::serverOutTag, QStringLiteral(";end"));
         setButtonIcon(QStringLiteral("amber"));
-        sendStimCommand(QByteArrayLiteral("K"));
+        sendStimCommand(protocol::outputsOff);
         return;
     }
     if (serverconnected) {
@@ -52,12 +43,12 @@ void KelvoBridge::connectButton_Action()
         allowScan = false;
         log(logwindow::statusTag, QStringLiteral("Opened serial port ") + name);
         if (PreferencesModule::Prefs *prefs = PreferencesModule::Preferences())
-            prefs->Set(QStringLiteral("serial"), name);
+            preferenceKeys::store(*prefs, preferenceKeys::serial, name);
         itsAlive = false;
         platform::Timer *tick = ping();
         tick->setMode(platform::Timer::modeMultiple);
         tick->setEnabled(true);
-        sendStimCommand(QByteArrayLiteral("S"));
+        sendStimCommand(protocol::statusRequest);
         portselector()->setEnabled(false);
         return;
     }
@@ -71,7 +62,14 @@ void KelvoBridge::connectButton_Action()
 
 void KelvoBridge::stopButton_Action()
 {
-    sendStimCommand(QByteArrayLiteral("K"));
+    sendStimCommand(protocol::outputsOff);
+}
+
+void KelvoBridge::setOffButtonShown(bool shown)
+{
+    QPushButton *off = stopButton();
+    off->setEnabled(shown);
+    off->setVisible(shown);
 }
 
 void KelvoBridge::createServerConnection()
@@ -92,11 +90,7 @@ void KelvoBridge::kelvoconnect_Connected()
     const QString connectedText = QStringLiteral("Connected to server");
     serverinfo()->setText(connectedText);
     log(logwindow::statusTag, connectedText);
-    platform::TlsSocket *relay = kelvoconnect();
-    relay->Write(QByteArrayLiteral(";getkey:Kelvo Connect build ")
-                 + QByteArray::number(buildSettings::buildNumber) + '\r');
-    log(logwindow::serverOutTag, QStringLiteral(";getkey"));
-    relay->Flush();
+    requestKey();
     connectButton()->setText(QStringLiteral("Disconnect"));
     setButtonIcon(QStringLiteral("amber"));
 }
@@ -109,7 +103,7 @@ void KelvoBridge::kelvoconnect_Error()
     // With the relay gone nobody can switch the outputs off remotely any more, and the
     // stopped tick no longer runs the inactivity timeout: switch them off here.
     if (linked)
-        sendStimCommand(QByteArrayLiteral("K"));
+        sendStimCommand(protocol::outputsOff);
 
     const QString reason = kelvoconnect()->LastErrorText();
     if (!serverconnected) {
@@ -136,9 +130,7 @@ void KelvoBridge::resetState()
     ++resetCount;
     platform::TlsSocket *relay = kelvoconnect();
     if (serverconnected) {
-        relay->Write(QByteArrayLiteral(";quit\r"));
-        log(logwindow::serverOutTag, QStringLiteral(";quit"));
-        relay->Flush();
+        sendToRelay(protocol::quitNotice, RelayLog::beforeFlush);
         relay->Close();
         serverconnected = false;
         linked = false;
@@ -164,7 +156,5 @@ void KelvoBridge::resetState()
     connectButton()->setText(QStringLiteral("Connect"));
     setButtonIcon(QStringLiteral("red"));
     serverinfo()->setText(QStringLiteral("Not connected"));
-    QPushButton *off = stopButton();
-    off->setEnabled(false);
-    off->hide();
+    setOffButtonShown(false);
 }

@@ -3,11 +3,11 @@
 
 #include "window/kelvo_bridge.h"
 
+#include "core/rules/protocol_words.h"
 #include "core/rules/text_number.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/timer.h"
-#include "platform/tls_socket.h"
 #include "shell/log_window.h"
 
 #include <QCheckBox>
@@ -51,66 +51,86 @@ bool unitSilent(qint64 lastRead, qint64 lastWrite)
 
 void KelvoBridge::ping_Action()
 {
+    if (serverconnected)
+        pollOrKeepAlive();
+    else
+        ping()->setEnabled(false);
+    if (!checkInactivityTimeout())
+        return; // disconnected while its box waited: nothing left to watch
+    checkUnitResponds();
+}
+
+// With a remote user linked, the unit is polled at the page's monitor interval; with none, every
+// sixth tick greys the lamp and starts the fade that sends the keep-alive.
+void KelvoBridge::pollOrKeepAlive()
+{
+    if (pcount == 7)
+        pcount = 1;
+    // The monitor interval is read from the page at every tick, saved or not.
+    if (linked && !isChecked(monitor10(0))) {
+        if (!isChecked(monitor10(2)) || pcount % 2 == 0)
+            sendStimCommand(kelvo::protocol::statusRequest);
+    }
+    if (!linked && pcount == keepAliveTick) {
+        setButtonIcon(QStringLiteral("grey"));
+        fadetimer()->setMode(platform::Timer::modeSingle);
+    }
+    pcount = pcount + 1;
+}
+
+// No remote command for the page's timeout: the outputs go off and the user is told.
+bool KelvoBridge::checkInactivityTimeout()
+{
+    if (!slaveTimeout()->isChecked() || lastRemote <= 0)
+        return true;
+    const double minutes = kelvo::textNumber(timeoutMinutes()->text().toUtf8());
+    if (minutes <= 0)
+        return true;
+    const std::optional<qint64> limit = inactivityLimit(minutes, lastRemote);
+    if (!limit || platform::services().now() <= static_cast<double>(*limit))
+        return true;
+
     platform::Timer *tick = ping();
-    if (!serverconnected) {
-        tick->setEnabled(false);
+    log(logwindow::statusTag, QStringLiteral("Timeout - no remote commands received"));
+    sendStimCommand(kelvo::protocol::outputsOff);
+    lastRemote = 0;
+    tick->setEnabled(false);
+    const quint64 resetsBefore = resetCount;
+    platform::services().msgBox(
+        QStringLiteral("Outputs turned off. No commands were received by the end of the timeout period"));
+    if (resetCount != resetsBefore)
+        return false;
+    const qint64 now = wholeSecondsNow();
+    lastWrite = now;
+    lastRead = now;
+    tick->setEnabled(true);
+    return true;
+}
+
+// The unit has not answered for a while, or never: Retry asks it again, Cancel disconnects.
+void KelvoBridge::checkUnitResponds()
+{
+    if (!unitSilent(lastRead, lastWrite) && itsAlive)
+        return;
+    platform::Timer *tick = ping();
+    tick->setEnabled(false);
+    log(logwindow::serialTag, QStringLiteral("Timeout - Q6 not responding"));
+    const quint64 resetsBefore = resetCount;
+    const int answer = platform::services().msgBox(
+        QStringLiteral("No response from the Q6. Please check the connection then click Retry, or click Cancel "
+                       "to disconnect"),
+        platform::msgBoxCautionRetryCancel, QString());
+    if (resetCount != resetsBefore)
+        return; // disconnected while the box waited (the relay lost): the answer has nothing to act on
+    if (answer == platform::msgBoxCancel) {
+        resetState();
     } else {
-        if (pcount == 7)
-            pcount = 1;
-        // The monitor interval is read from the page at every tick, saved or not.
-        if (linked && !isChecked(monitor10(0))) {
-            if (!isChecked(monitor10(2)) || pcount % 2 == 0)
-                sendStimCommand("S");
-        }
-        if (!linked && pcount == keepAliveTick) {
-            setButtonIcon(QStringLiteral("grey"));
-            fadetimer()->setMode(platform::Timer::modeSingle);
-        }
-        pcount = pcount + 1;
-    }
-
-    if (slaveTimeout()->isChecked() && lastRemote > 0) {
-        const double minutes = kelvo::textNumber(timeoutMinutes()->text().toUtf8());
-        if (minutes > 0) {
-            const std::optional<qint64> limit = inactivityLimit(minutes, lastRemote);
-            if (limit && platform::services().now() > static_cast<double>(*limit)) {
-                log(logwindow::statusTag, QStringLiteral("Timeout - no remote commands received"));
-                sendStimCommand("K");
-                lastRemote = 0;
-                tick->setEnabled(false);
-                const quint64 resetsBefore = resetCount;
-                platform::services().msgBox(
-                    QStringLiteral("Outputs turned off. No commands were received by the end of the timeout period"));
-                if (resetCount != resetsBefore)
-                    return; // disconnected while the box waited: nothing left to watch
-                const qint64 now = kelvo::truncateToInt64(platform::services().now());
-                lastWrite = now;
-                lastRead = now;
-                tick->setEnabled(true);
-            }
-        }
-    }
-
-    if (unitSilent(lastRead, lastWrite) || !itsAlive) {
-        tick->setEnabled(false);
-        log(logwindow::serialTag, QStringLiteral("Timeout - Q6 not responding"));
-        const quint64 resetsBefore = resetCount;
-        const int answer = platform::services().msgBox(
-            QStringLiteral("No response from the Q6. Please check the connection then click Retry, or click Cancel "
-                           "to disconnect"),
-            platform::msgBoxCautionRetryCancel, QString());
-        if (resetCount != resetsBefore)
-            return; // disconnected while the box waited (the relay lost): the answer has nothing to act on
-        if (answer == platform::msgBoxCancel) {
-            resetState();
-        } else {
-            tick->setEnabled(true);
-            // A pulled cable closed the port underneath; checking the connection means plugging
-            // it back in, so the port is opened again by the same path.
-            if (kelvoserial()->isClosedAfterError())
-                reopenUnitPort();
-            sendStimCommand("S");
-        }
+        tick->setEnabled(true);
+        // A pulled cable closed the port underneath; checking the connection means plugging
+        // it back in, so the port is opened again by the same path.
+        if (kelvoserial()->isClosedAfterError())
+            reopenUnitPort();
+        sendStimCommand(kelvo::protocol::statusRequest);
     }
 }
 
@@ -121,9 +141,5 @@ void KelvoBridge::fadetimer_Action()
     if (!serverconnected)
         return;
     setButtonIcon(QStringLiteral("amber"));
-    const QByteArray line = ";ping=" + connectionKey()->text().toLatin1();
-    log(logwindow::serverOutTag, QString::fromLatin1(line));
-    platform::TlsSocket *relay = kelvoconnect();
-    relay->Write(line + '\r');
-    relay->Flush();
+    sendToRelay(kelvo::protocol::keepAlive(connectionKey()->text().toLatin1()), RelayLog::beforeWrite);
 }

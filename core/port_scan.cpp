@@ -3,10 +3,12 @@
 
 #include "window/kelvo_bridge.h"
 
+#include "core/rules/protocol_words.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/timer.h"
 #include "shell/log_window.h"
+#include "shell/preference_keys.h"
 #include "shell/preferences_module.h"
 
 #include <QComboBox>
@@ -33,14 +35,13 @@ void setProbedPortName(platform::SerialPort &port, const QString &name)
 // Preference `serial`; a store without the key (or no store at all) reads as empty.
 [[nodiscard]] QString storedSerial()
 {
-    const PreferencesModule::Prefs *prefs = PreferencesModule::Preferences();
-    return prefs ? prefs->textOr(QStringLiteral("serial"), QString()) : QString();
+    return preferenceKeys::stored(PreferencesModule::Preferences(), preferenceKeys::serial);
 }
 
 void storeSerial(const QString &name)
 {
     if (PreferencesModule::Prefs *prefs = PreferencesModule::Preferences())
-        prefs->Set(QStringLiteral("serial"), JsonValue(name));
+        preferenceKeys::store(*prefs, preferenceKeys::serial, name);
 }
 
 // A status line splits at ":" into nine fields and ends in a line feed; nothing else is looked at.
@@ -94,7 +95,7 @@ void KelvoBridge::detectPowerbox()
     if (!name.isEmpty() && port->Open()) {
         log(logwindow::serialTag, QStringLiteral("Port opened, sending data"));
         // Straight to the probe: the unit link's own bookkeeping is not involved.
-        port->Write(QByteArrayLiteral("S\r"));
+        port->Write(QByteArray(kelvo::protocol::statusRequest) + '\r');
         port->Flush();
     } else {
         log(logwindow::serialTag, QStringLiteral("Unable to open port"));

@@ -3,11 +3,8 @@
 #include "window/kelvo_bridge.h"
 
 #include "core/rules/status_line.h"
-#include "core/rules/text_number.h"
 #include "core/rules/text_rules.h"
 #include "platform/serial_port.h"
-#include "platform/services.h"
-#include "platform/tls_socket.h"
 #include "shell/log_window.h"
 #include "shell/pictures.h"
 
@@ -17,40 +14,12 @@ namespace {
 
 const QString corruptDataText = QStringLiteral("Invalid or corrupt data received from Q6");
 
-[[nodiscard]] qint64 nowSeconds()
-{
-    return kelvo::truncateToInt64(platform::services().now());
-}
-
-[[nodiscard]] QPixmap batteryPicture(kelvo::BatteryPicture level)
-{
-    switch (level) {
-    case kelvo::BatteryPicture::Low:
-        return pictures::batterylow();
-    case kelvo::BatteryPicture::Quarter:
-        return pictures::battery25();
-    case kelvo::BatteryPicture::Half:
-        return pictures::battery50();
-    case kelvo::BatteryPicture::ThreeQuarters:
-        return pictures::battery75();
-    case kelvo::BatteryPicture::Full:
-        return pictures::batteryfull();
-    }
-    return pictures::batterylow();
-}
-
-// Unit bytes are 8-bit text; Latin-1 shows every byte as one character.
-[[nodiscard]] QString shown(const QByteArray &bytes)
-{
-    return QString::fromLatin1(bytes);
-}
-
 } // namespace
 
 void KelvoBridge::sendStimCommand(const QByteArray &command)
 {
     // Stamped first: the no-response check counts from the moment a command was due.
-    lastWrite = nowSeconds();
+    lastWrite = wholeSecondsNow();
     platform::SerialPort *port = kelvoserial();
     if (port->isClosedAfterError()) {
         logNotSentToUnit(command);
@@ -59,7 +28,7 @@ void KelvoBridge::sendStimCommand(const QByteArray &command)
     port->Write(command + '\r');
     port->Flush();
     if (logging)
-        log(logwindow::serialOutTag, shown(kelvo::trimmed(command)));
+        log(logwindow::serialOutTag, kelvo::shown(kelvo::trimmed(command)));
 }
 
 void KelvoBridge::kelvoserial_DataAvailable()
@@ -82,12 +51,9 @@ void KelvoBridge::kelvoserial_DataAvailable()
     kelvoResults = line;
     parseStimData(line);
     if (logging)
-        log(logwindow::serialInTag, shown(line));
-    if (serverconnected && linked) {
-        platform::TlsSocket *relay = kelvoconnect();
-        relay->Write(line + '\r');
-        relay->Flush();
-    }
+        log(logwindow::serialInTag, kelvo::shown(line));
+    if (serverconnected && linked)
+        sendToRelay(line, RelayLog::none); // no log line of its own: "<SERIAL" has it
     kelvoResults.clear();
 }
 
@@ -109,9 +75,9 @@ void KelvoBridge::parseStimData(const QByteArray &line)
 
     levelA = status->levelA;
     levelB = status->levelB;
-    version()->setText(shown(status->version)); // an unchanged text costs nothing
+    version()->setText(kelvo::shown(status->version)); // an unchanged text costs nothing
     // The same cached picture again would still cost a relayout and a repaint.
-    const QPixmap battery = batteryPicture(status->battery);
+    const QPixmap battery = pictures::battery(status->battery);
     if (batteryIcon()->pixmap().cacheKey() != battery.cacheKey())
         batteryIcon()->setPixmap(battery);
     if (!firmwareChecked) {
@@ -121,7 +87,7 @@ void KelvoBridge::parseStimData(const QByteArray &line)
         allowPrefs = true;
         firmwareChecked = true;
     }
-    lastRead = nowSeconds();
+    lastRead = wholeSecondsNow();
     filterMemory.levelsReported = true;
     if (!itsAlive) {
         itsAlive = true;

@@ -27,5 +27,5 @@ void KelvoBridge::reopenUnitPort()
 void KelvoBridge::logNotSentToUnit(const QByteArray &command) const
 {
     log(logwindow::serialTag,
-        QStringLiteral("Q6 port closed, not sent: ") + QString::fromLatin1(kelvo::trimmed(command)));
+        QStringLiteral("Q6 port closed, not sent: ") + kelvo::shown(kelvo::trimmed(command)));
 }

@@ -4,6 +4,7 @@
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "shell/main_menu_bar.h"
+#include "shell/preference_keys.h"
 #include "shell/preferences_module.h"
 #include "window/kelvo_bridge.h"
 
@@ -14,21 +15,6 @@
 namespace {
 
 QPointer<App> theApp;
-
-// The store's values on a first run, or when the file does not parse, in the order they go in.
-void assignDefaults(PreferencesModule::Prefs &prefs)
-{
-    prefs[QStringLiteral("limitA")] = false;
-    prefs[QStringLiteral("limitB")] = false;
-    prefs[QStringLiteral("power")] = false;
-    prefs[QStringLiteral("program")] = false;
-    prefs[QStringLiteral("maxA")] = QStringLiteral("100");
-    prefs[QStringLiteral("maxB")] = QStringLiteral("100");
-    prefs[QStringLiteral("monitor")] = qint64 {1};
-    prefs[QStringLiteral("serial")] = QString();
-    prefs[QStringLiteral("timeoutMinutes")] = QString();
-    prefs[QStringLiteral("slaveTimeout")] = false;
-}
 
 void savePreferences()
 {
@@ -133,7 +119,8 @@ void App::Event_Open()
     PreferencesModule::Initialize(QStringLiteral("KelvoConnect"));
     PreferencesModule::Prefs &prefs = *PreferencesModule::Preferences();
     if (!prefs.Load()) {
-        assignDefaults(prefs);
+        // A first run, or a file that does not parse.
+        preferenceKeys::storeFirstRunValues(prefs);
         // A file that was there and did not load held the user's blocks and limits: say so.
         if (prefs.foundUnusableFile())
             platform::services().msgBox(unusablePreferencesMessage(prefs.preferencesFile(), prefs.keptFile()),

@@ -1,48 +1,13 @@
 #include "shell/json_reader.h"
 
+#include "core/rules/decimal_magnitude.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <system_error>
 
 namespace {
-
-// Decimal order of magnitude of a number text that std::from_chars found out of range: zero or
-// more means too large, less means too small for a double.
-qint64 orderOfMagnitude(QByteArrayView number)
-{
-    qsizetype i = number.startsWith('-') ? 1 : 0;
-    qint64 integerDigits = 0;
-    qint64 digitIndex = 0;
-    qint64 firstSignificant = 0; // index among all mantissa digits
-    bool seenPoint = false;
-    bool seenSignificant = false;
-    for (; i < number.size() && number[i] != 'e' && number[i] != 'E'; ++i) {
-        if (number[i] == '.') {
-            seenPoint = true;
-            continue;
-        }
-        if (!seenSignificant && number[i] != '0') {
-            seenSignificant = true;
-            firstSignificant = digitIndex;
-        }
-        ++digitIndex;
-        if (!seenPoint)
-            ++integerDigits;
-    }
-    qint64 exponent = 0;
-    if (i < number.size()) {
-        ++i;
-        bool negative = false;
-        if (number[i] == '+' || number[i] == '-')
-            negative = number[i++] == '-';
-        for (; i < number.size(); ++i)
-            exponent = qMin<qint64>(exponent * 10 + (number[i] - '0'), qint64(1) << 40);
-        if (negative)
-            exponent = -exponent;
-    }
-    return exponent + integerDigits - 1 - firstSignificant;
-}
 
 class Reader {
 public:
@@ -323,7 +288,7 @@ private:
         double real = 0;
         const auto [end, error] = std::from_chars(first, last, real);
         if (error == std::errc::result_out_of_range) {
-            if (orderOfMagnitude(number) >= 0) {
+            if (kelvo::decimalMagnitude(number) >= 0) {
                 m_position = start;
                 return fail(QStringLiteral("Parse Error: Number out of range"));
             }

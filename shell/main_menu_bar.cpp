@@ -29,7 +29,6 @@ struct ItemSettings {
     const char *text;
     // nullptr leaves the shortcut as the item was created (separators); "" is no shortcut.
     const char *shortcut;
-    bool autoEnable = true;
     bool visible = true;
     int index = -1; // member index within an item set, -1 for a lone item
 };
@@ -66,14 +65,6 @@ QMenu *MainMenuBar::menuNamed(const QString &name) const
     return findChild<QMenu *>(name, Qt::FindDirectChildrenOnly);
 }
 
-QAction *MainMenuBar::itemNamed(const QString &name) const
-{
-    for (const QMenu *menu : findChildren<QMenu *>(QString(), Qt::FindDirectChildrenOnly))
-        if (QAction *item = menu->findChild<QAction *>(name, Qt::FindDirectChildrenOnly))
-            return item;
-    return nullptr;
-}
-
 void MainMenuBar::Constructor()
 {
     FileMenu();
@@ -89,7 +80,6 @@ void buildMenu(MainMenuBar &bar, const MenuSettings &menuSettings,
     auto *menu = new QMenu(&bar);
     const QString menuName = QString::fromLatin1(menuSettings.name);
     menu->setObjectName(menuName);
-    menu->setProperty(MainMenuBar::autoEnableProperty, true);
     menu->setTitle(QString::fromUtf8(menuSettings.text));
     menu->menuAction()->setVisible(true);
     menu->menuAction()->setShortcut(QKeySequence());
@@ -99,7 +89,6 @@ void buildMenu(MainMenuBar &bar, const MenuSettings &menuSettings,
         QMenu *parent = bar.menuNamed(menuName);
         auto *item = new QAction(parent);
         item->setObjectName(QString::fromLatin1(settings.name));
-        item->setProperty(MainMenuBar::autoEnableProperty, settings.autoEnable);
         if (settings.index != noIndex)
             item->setProperty(MainMenuBar::indexProperty, qint64{settings.index});
         // "-" only marks a separator: Qt would draw a separator's text as a section heading.
@@ -133,8 +122,9 @@ void MainMenuBar::FileMenu()
 {
     buildMenu(*this, {"FileMenu", "&File"},
               {
+                  // Enabled and disabled by the main window, as the bridge state allows a scan.
                   {.name = "detectSerial", .kind = ItemKind::ordinary, .text = "&Find Q6",
-                   .shortcut = "Ctrl+F", .autoEnable = false},
+                   .shortcut = "Ctrl+F"},
                   {.name = "showLog", .kind = ItemKind::ordinary, .text = "View &Log",
                    .shortcut = "Ctrl+L", .index = 0},
                   {.name = "UntitledSeparator", .kind = ItemKind::separator, .text = "-",
@@ -153,8 +143,9 @@ void MainMenuBar::EditMenu()
                   // Hidden, yet it holds position 1: the main window finds Preferences at 2.
                   {.name = "EditSeparator2", .kind = ItemKind::separator, .text = "-",
                    .shortcut = nullptr, .visible = false},
+                  // Enabled and disabled by the main window, as the bridge state allows it.
                   {.name = "EditPrefs", .kind = ItemKind::ordinary, .text = "Preferences",
-                   .shortcut = "Ctrl+,", .autoEnable = false},
+                   .shortcut = "Ctrl+,"},
               });
 }
 

@@ -12,9 +12,7 @@ class QMenu;
 class MainMenuBar : public QMenuBar {
     Q_OBJECT
 public:
-    // Item properties read by whoever needs them: whether the platform may enable the item by
-    // itself (off where the main window sets the enabled state), and a set member's index.
-    static constexpr const char *autoEnableProperty = "autoEnable";
+    // The item property that holds a set member's index.
     static constexpr const char *indexProperty = "index";
 
     // The shared menu bar, built on the first call. A window that installs it must hand it back
@@ -24,8 +22,6 @@ public:
 
     // A menu of the bar by name, else nullptr.
     [[nodiscard]] QMenu *menuNamed(const QString &name) const;
-    // An item of any of the bar's menus by name, else nullptr.
-    [[nodiscard]] QAction *itemNamed(const QString &name) const;
 
 private:
     MainMenuBar();

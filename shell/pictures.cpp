@@ -32,7 +32,7 @@ std::array<QPixmap, slotCount> &caches()
     // outlives the GUI.
     static std::array<QPixmap, slotCount> pic;
     static const bool cleanupAdded = [] {
-        qAddPostRoutine(pictures::clearCachesForTesting);
+        qAddPostRoutine(pictures::releaseAll);
         return true;
     }();
     (void)cleanupAdded;
@@ -49,6 +49,23 @@ QPixmap cachedPicture(Slot slot)
     return pic;
 }
 
+Slot batterySlot(kelvo::BatteryPicture level)
+{
+    switch (level) {
+    case kelvo::BatteryPicture::Low:
+        return batterylowSlot;
+    case kelvo::BatteryPicture::Quarter:
+        return battery25Slot;
+    case kelvo::BatteryPicture::Half:
+        return battery50Slot;
+    case kelvo::BatteryPicture::ThreeQuarters:
+        return battery75Slot;
+    case kelvo::BatteryPicture::Full:
+        return batteryfullSlot;
+    }
+    return batterylowSlot;
+}
+
 } // namespace
 
 namespace pictures {
@@ -60,7 +77,9 @@ QPixmap battery75() { return cachedPicture(battery75Slot); }
 QPixmap batteryfull() { return cachedPicture(batteryfullSlot); }
 QPixmap onepixel() { return cachedPicture(onepixelSlot); }
 
-void clearCachesForTesting()
+QPixmap battery(kelvo::BatteryPicture level) { return cachedPicture(batterySlot(level)); }
+
+void releaseAll()
 {
     for (QPixmap &pic : caches())
         pic = QPixmap();

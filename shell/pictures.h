@@ -2,6 +2,8 @@
 // The pictures of the program's resources: each is read once, at its first use that finds it,
 // and kept to the end; a read that gives nothing is tried again at the next use.
 
+#include "core/rules/status_line.h"
+
 #include <QPixmap>
 
 namespace pictures {
@@ -13,7 +15,11 @@ namespace pictures {
 [[nodiscard]] QPixmap batteryfull();
 [[nodiscard]] QPixmap onepixel();
 
-// Empties every cache, so a test starts from a fresh run.
-void clearCachesForTesting();
+// The battery display's picture for a level of a status line.
+[[nodiscard]] QPixmap battery(kelvo::BatteryPicture level);
+
+// Lets every kept picture go; the next use reads it again. Runs as the application goes, so
+// no picture outlives the GUI.
+void releaseAll();
 
 } // namespace pictures

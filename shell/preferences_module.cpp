@@ -40,29 +40,6 @@ QByteArray contentsOf(const QString &path)
 
 } // namespace
 
-Prefs::Entry::Entry(Prefs &prefs, QString key) : m_prefs(prefs), m_key(std::move(key)) {}
-
-Prefs::Entry &Prefs::Entry::operator=(const JsonValue &value)
-{
-    m_prefs.Set(m_key, value);
-    return *this;
-}
-
-Prefs::Entry &Prefs::Entry::operator=(const Entry &other)
-{
-    return *this = other.value();
-}
-
-Prefs::Entry::operator JsonValue() const
-{
-    return value();
-}
-
-JsonValue Prefs::Entry::value() const
-{
-    return m_prefs.Get(m_key);
-}
-
 Prefs::Prefs(const QString &appName) : mAppName(appName) {}
 
 bool Prefs::Load()
@@ -171,16 +148,6 @@ JsonValue Prefs::Get(const QString &key) const
 void Prefs::Set(const QString &key, const JsonValue &value)
 {
     mPreferences.set(key.toUtf8(), value);
-}
-
-JsonValue Prefs::operator[](const QString &key) const
-{
-    return Get(key);
-}
-
-Prefs::Entry Prefs::operator[](const QString &key)
-{
-    return Entry(*this, key);
 }
 
 const JsonObject &Prefs::values() const

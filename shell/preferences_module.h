@@ -15,22 +15,6 @@ namespace PreferencesModule {
 
 class Prefs {
 public:
-    // Assignment through operator[]: prefs["power"] = true is Set("power", true).
-    class Entry {
-    public:
-        Entry &operator=(const JsonValue &value);
-        Entry &operator=(const Entry &other);
-        // Reading is Get: a missing key throws PreferenceNotFoundException.
-        operator JsonValue() const;
-        [[nodiscard]] JsonValue value() const;
-
-    private:
-        friend class Prefs;
-        Entry(Prefs &prefs, QString key);
-        Prefs &m_prefs;
-        QString m_key;
-    };
-
     // An empty store with no file path yet; the name names the folder and the file.
     explicit Prefs(const QString &appName);
 
@@ -54,9 +38,6 @@ public:
     [[nodiscard]] JsonValue Get(const QString &key) const;
     // Adds the key, or replaces its value where it stands.
     void Set(const QString &key, const JsonValue &value);
-
-    [[nodiscard]] JsonValue operator[](const QString &key) const;
-    [[nodiscard]] Entry operator[](const QString &key);
 
     // Reads that never throw, for controls that must show something: a missing key or a value
     // that does not convert gives the fallback. Boolean: a Boolean, or the text "true"/"false".

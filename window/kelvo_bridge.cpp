@@ -35,8 +35,8 @@ QPointer<KelvoBridge> theWindow;
 
 constexpr int contentWidth = 450;
 constexpr int contentHeight = 250;
-constexpr int mainPage = 0;
-constexpr int prefsPage = 1;
+constexpr int mainPage = KelvoBridge::mainPage;
+constexpr int prefsPage = KelvoBridge::prefsPage;
 constexpr int noPage = -1;
 constexpr int noTab = -1;
 constexpr int noIndex = -1;

@@ -66,6 +66,13 @@ public:
     // Counts returns to the disconnected state, so a handler that waited in a modal box can
     // tell that the bridge was reset meanwhile (the relay link lost while the box was open).
     quint64 resetCount = 0;
+    // Now, as the bridge's times hold it: whole seconds since 1970, the fraction cut off
+    // (core/bridge_clock.cpp).
+    [[nodiscard]] static qint64 wholeSecondsNow();
+
+    // The two pages of bridgeUI, by index.
+    static constexpr int mainPage = 0;
+    static constexpr int prefsPage = 1;
 
     // Control accessors: each returns its control as kept when it was created (null once gone).
     [[nodiscard]] platform::SerialPort *kelvoserial() const;
@@ -110,12 +117,25 @@ public:
     void reopenUnitPort();
     void logNotSentToUnit(const QByteArray &command) const;
 
-    // Relay protocol and remote-command filter (core/relay_protocol.cpp).
+    // Relay protocol and remote-command filter (core/relay_protocol.cpp; the remote commands'
+    // step in core/remote_commands.cpp).
     void kelvoconnect_DataAvailable();
+
+    // Lines to the relay (core/relay_writer.cpp). Each goes out with a CR and is flushed at
+    // once; where its ">SERVER" log line stands, before the write, between write and flush or
+    // after the flush, is each line's own. `none`: no log line here (a relayed status line, or
+    // a line its caller has logged already).
+    enum class RelayLog { beforeWrite, beforeFlush, afterFlush, none };
+    // The log text is the line itself unless one is given.
+    void sendToRelay(const QByteArray &line, RelayLog logAt, const QString &logText = QString());
+    // The key request: on connection, and when the relay asks for a new key.
+    void requestKey();
 
     // Link lifecycle (core/link_lifecycle.cpp).
     void connectButton_Action();
     void stopButton_Action();
+    // The OFF button shown and enabled, or hidden and disabled: it follows `linked`.
+    void setOffButtonShown(bool shown);
     void createServerConnection();
     void kelvoconnect_Connected();
     void kelvoconnect_Error();
@@ -165,6 +185,17 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // The relay handler's two kinds of message: remote commands (core/remote_commands.cpp) and
+    // server messages (core/relay_protocol.cpp).
+    void handleRemoteCommands(const QByteArray &commandText);
+    void handleServerMessage(const QByteArray &message);
+
+    // The ping tick's steps (core/ping_tick.cpp). The inactivity timeout returns false when the
+    // bridge was reset while its box waited: the tick then ends there.
+    void pollOrKeepAlive();
+    [[nodiscard]] bool checkInactivityTimeout();
+    void checkUnitResponds();
+
     // Window construction (window/kelvo_bridge.cpp).
     void Layout();
     void CreateControls();

@@ -5,6 +5,7 @@
 #include "window/preferences_page.h"
 
 #include "platform/services.h"
+#include "shell/preference_keys.h"
 #include "shell/preferences_module.h"
 #include "window/kelvo_bridge.h"
 
@@ -13,76 +14,36 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 
+namespace keys = preferenceKeys;
+
 namespace {
-
-constexpr int mainPage = 0;
-
-// What a control shows when the store has nothing usable for it: the first-run defaults.
-constexpr bool defaultFlag = false;
-constexpr qint64 defaultMonitor = 1;
-const QString defaultMaximum = QStringLiteral("100");
-
-[[nodiscard]] bool storedFlag(const PreferencesModule::Prefs *prefs, const QString &key)
-{
-    return prefs ? prefs->boolOr(key, defaultFlag) : defaultFlag;
-}
-
-[[nodiscard]] QString storedText(const PreferencesModule::Prefs *prefs, const QString &key,
-                                 const QString &fallback)
-{
-    return prefs ? prefs->textOr(key, fallback) : fallback;
-}
 
 [[nodiscard]] qint64 storedMonitor(const PreferencesModule::Prefs *prefs)
 {
-    const qint64 index = prefs ? prefs->integerOr(QStringLiteral("monitor"), defaultMonitor)
-                               : defaultMonitor;
+    const qint64 index = keys::stored(prefs, keys::monitor);
     // Only an index with a button keeps prefmonitor equal to the selected button.
-    return index >= 0 && index <= 2 ? index : defaultMonitor;
+    return index >= 0 && index <= 2 ? index : keys::monitor.firstRun;
 }
 
 } // namespace
 
 namespace preferencesPage {
 
-void loadControls(KelvoBridge &window, std::span<const Setting> order)
+void loadControls(KelvoBridge &window)
 {
+    // Setting a control from code runs no handler, so the order of these reads shows nowhere.
     const PreferencesModule::Prefs *prefs = PreferencesModule::Preferences();
-    for (const Setting setting : order) {
-        switch (setting) {
-        case Setting::maxA:
-            window.maxA()->setText(storedText(prefs, QStringLiteral("maxA"), defaultMaximum));
-            break;
-        case Setting::maxB:
-            window.maxB()->setText(storedText(prefs, QStringLiteral("maxB"), defaultMaximum));
-            break;
-        case Setting::limitA:
-            window.limitA()->setChecked(storedFlag(prefs, QStringLiteral("limitA")));
-            break;
-        case Setting::limitB:
-            window.limitB()->setChecked(storedFlag(prefs, QStringLiteral("limitB")));
-            break;
-        case Setting::power:
-            window.blockPower()->setChecked(storedFlag(prefs, QStringLiteral("power")));
-            break;
-        case Setting::program:
-            window.blockProgram()->setChecked(storedFlag(prefs, QStringLiteral("program")));
-            break;
-        case Setting::monitor: {
-            const qint64 index = storedMonitor(prefs);
-            window.monitor10(index)->setChecked(true);
-            window.prefmonitor = index;
-            break;
-        }
-        case Setting::slaveTimeout:
-            window.slaveTimeout()->setChecked(storedFlag(prefs, QStringLiteral("slaveTimeout")));
-            break;
-        case Setting::timeoutMinutes:
-            window.timeoutMinutes()->setText(
-                storedText(prefs, QStringLiteral("timeoutMinutes"), QString()));
-            break;
-        }
-    }
+    window.blockPower()->setChecked(keys::stored(prefs, keys::power));
+    window.blockProgram()->setChecked(keys::stored(prefs, keys::program));
+    window.limitA()->setChecked(keys::stored(prefs, keys::limitA));
+    window.limitB()->setChecked(keys::stored(prefs, keys::limitB));
+    window.maxA()->setText(keys::stored(prefs, keys::maxA));
+    window.maxB()->setText(keys::stored(prefs, keys::maxB));
+    window.timeoutMinutes()->setText(keys::stored(prefs, keys::timeoutMinutes));
+    window.slaveTimeout()->setChecked(keys::stored(prefs, keys::slaveTimeout));
+    const qint64 monitor = storedMonitor(prefs);
+    window.monitor10(monitor)->setChecked(true);
+    window.prefmonitor = monitor;
 }
 
 } // namespace preferencesPage
@@ -93,15 +54,15 @@ void KelvoBridge::savePrefs_Action()
     bool saved = false;
     if (prefs) {
         // Every key every time, exactly as the controls hold them.
-        prefs->Set(QStringLiteral("maxA"), maxA()->text());
-        prefs->Set(QStringLiteral("maxB"), maxB()->text());
-        prefs->Set(QStringLiteral("limitA"), limitA()->isChecked());
-        prefs->Set(QStringLiteral("limitB"), limitB()->isChecked());
-        prefs->Set(QStringLiteral("power"), blockPower()->isChecked());
-        prefs->Set(QStringLiteral("program"), blockProgram()->isChecked());
-        prefs->Set(QStringLiteral("monitor"), qint64{prefmonitor});
-        prefs->Set(QStringLiteral("slaveTimeout"), slaveTimeout()->isChecked());
-        prefs->Set(QStringLiteral("timeoutMinutes"), timeoutMinutes()->text());
+        keys::store(*prefs, keys::maxA, maxA()->text());
+        keys::store(*prefs, keys::maxB, maxB()->text());
+        keys::store(*prefs, keys::limitA, limitA()->isChecked());
+        keys::store(*prefs, keys::limitB, limitB()->isChecked());
+        keys::store(*prefs, keys::power, blockPower()->isChecked());
+        keys::store(*prefs, keys::program, blockProgram()->isChecked());
+        keys::store(*prefs, keys::monitor, prefmonitor);
+        keys::store(*prefs, keys::slaveTimeout, slaveTimeout()->isChecked());
+        keys::store(*prefs, keys::timeoutMinutes, timeoutMinutes()->text());
         saved = prefs->Save();
     }
     if (!saved)
@@ -112,7 +73,7 @@ void KelvoBridge::savePrefs_Action()
 
 void KelvoBridge::exitPrefs_Action()
 {
-    preferencesPage::loadControls(*this, preferencesPage::cancelOrder);
+    preferencesPage::loadControls(*this);
     bridgeUI()->setCurrentIndex(mainPage);
 }
 

@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr int mainPage = 0;
-constexpr int prefsPage = 1;
 constexpr int portListWidth = 200;
 
 // Positions within their menus, where the enabling finds the two items it sets.
@@ -110,7 +108,7 @@ void KelvoBridge::Event_Open()
 {
     portselector()->clear();
     enumeratePorts();
-    preferencesPage::loadControls(*this, preferencesPage::openOrder);
+    preferencesPage::loadControls(*this);
     setButtonIcon(QStringLiteral("red"));
     QComboBox *ports = portselector();
     ports->setGeometry(ports->x(), ports->y(), portListWidth, ports->height());

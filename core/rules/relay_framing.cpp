@@ -2,6 +2,9 @@
 
 #include "core/rules/text_rules.h"
 
+#include <array>
+#include <utility>
+
 namespace kelvo {
 
 RelayFrame frameRelayRead(QByteArrayView raw)
@@ -18,6 +21,26 @@ QByteArray serverCode(QByteArrayView message)
     if (message.size() < 4)
         return {};
     return message.sliced(1, 3).toByteArray();
+}
+
+ServerCode serverCodeOf(QByteArrayView code)
+{
+    static constexpr std::array<std::pair<const char *, ServerCode>, 10> codes{{
+        {"200", ServerCode::serverOk},
+        {"201", ServerCode::remoteLinked},
+        {"202", ServerCode::remoteGone},
+        {"203", ServerCode::keyIssued},
+        {"210", ServerCode::serverMessage},
+        {"300", ServerCode::waitingForRemote},
+        {"400", ServerCode::remoteDisconnected},
+        {"401", ServerCode::keyRenew},
+        {"402", ServerCode::newKey},
+        {"500", ServerCode::serverError},
+    }};
+    for (const auto &[text, name] : codes)
+        if (code == QByteArrayView(text))
+            return name;
+    return ServerCode::other;
 }
 
 QByteArray issuedKey(QByteArrayView message)

@@ -20,6 +20,23 @@ struct RelayFrame {
 
 // The three characters after the ";" (characters 2 to 4); empty when the message is shorter.
 [[nodiscard]] QByteArray serverCode(QByteArrayView message);
+
+// The codes the bridge acts on, each named for what the relay says with it; any other is `other`.
+enum class ServerCode {
+    serverOk,           // 200
+    remoteLinked,       // 201
+    remoteGone,         // 202
+    keyIssued,          // 203
+    serverMessage,      // 210
+    waitingForRemote,   // 300
+    remoteDisconnected, // 400
+    keyRenew,           // 401
+    newKey,             // 402
+    serverError,        // 500
+    other,
+};
+// A code as serverCode gives it, compared exactly.
+[[nodiscard]] ServerCode serverCodeOf(QByteArrayView code);
 // Code 203: the last 17 characters (the whole message when shorter), then trailing whitespace
 // removed.
 [[nodiscard]] QByteArray issuedKey(QByteArrayView message);

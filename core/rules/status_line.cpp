@@ -18,18 +18,6 @@ UnitFrame frameUnitLine(QByteArrayView buffer)
     return {UnitFrame::Kind::Line, trimmed(removeLineEnds(buffer.first(firstLf)))};
 }
 
-const char *batteryPictureName(BatteryPicture picture)
-{
-    switch (picture) {
-    case BatteryPicture::Low: return "batterylow";
-    case BatteryPicture::Quarter: return "battery25";
-    case BatteryPicture::Half: return "battery50";
-    case BatteryPicture::ThreeQuarters: return "battery75";
-    case BatteryPicture::Full: return "batteryfull";
-    }
-    return "batterylow";
-}
-
 qint64 batteryPercent(double reading)
 {
     return truncateToInt64((reading - 320.0) * 100.0 / 422.0);

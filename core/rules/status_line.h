@@ -24,8 +24,6 @@ struct UnitFrame {
 [[nodiscard]] UnitFrame frameUnitLine(QByteArrayView buffer);
 
 enum class BatteryPicture { Low, Quarter, Half, ThreeQuarters, Full };
-// The picture's resource name: "batterylow", "battery25", "battery50", "battery75", "batteryfull".
-[[nodiscard]] const char *batteryPictureName(BatteryPicture picture);
 // trunc(100 * (reading - 320) / 422), in doubles in that order.
 [[nodiscard]] qint64 batteryPercent(double reading);
 [[nodiscard]] BatteryPicture batteryPictureFor(qint64 percent);

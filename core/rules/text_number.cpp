@@ -1,5 +1,7 @@
 #include "core/rules/text_number.h"
 
+#include "core/rules/decimal_magnitude.h"
+
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -14,35 +16,6 @@ qsizetype skipDigits(QByteArrayView t, qsizetype i)
     while (i < t.size() && isAsciiDigit(t[i]))
         ++i;
     return i;
-}
-
-// Sign of the decimal order of magnitude of an out-of-range literal: overflow or underflow.
-bool overflows(QByteArrayView mantissa, QByteArrayView exponent)
-{
-    qint64 order = 0;
-    bool seenPoint = false;
-    bool seenNonZero = false;
-    for (char c : mantissa) {
-        if (c == '.') {
-            seenPoint = true;
-        } else if (!seenNonZero && c == '0') {
-            if (seenPoint)
-                --order;
-        } else {
-            seenNonZero = true;
-            if (!seenPoint)
-                ++order;
-        }
-    }
-    qint64 exp = 0;
-    bool negative = false;
-    for (char c : exponent) {
-        if (c == '-')
-            negative = true;
-        else if (isAsciiDigit(c) && exp < 1'000'000'000)
-            exp = exp * 10 + (c - '0');
-    }
-    return order + (negative ? -exp : exp) > 0;
 }
 
 } // namespace
@@ -68,7 +41,6 @@ double textNumber(QByteArrayView t)
     }
     if (digits == 0)
         return 0.0;
-    const qsizetype mantissaEnd = i;
     if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
         qsizetype j = i + 1;
         if (j < t.size() && (t[j] == '+' || t[j] == '-'))
@@ -82,9 +54,8 @@ double textNumber(QByteArrayView t)
     double value = 0.0;
     const auto result = std::from_chars(first, last, value, std::chars_format::general);
     if (result.ec == std::errc::result_out_of_range) {
-        value = overflows(t.sliced(start, mantissaEnd - start), t.sliced(mantissaEnd, i - mantissaEnd))
-            ? std::numeric_limits<double>::infinity()
-            : 0.0;
+        value = decimalMagnitude(t.sliced(start, i - start)) >= 0 ? std::numeric_limits<double>::infinity()
+                                                                : 0.0;
     } else if (result.ec != std::errc()) {
         return 0.0;
     }

@@ -22,9 +22,6 @@ namespace kelvo {
 // True when truncation would saturate: the value lies outside the 64-bit signed range.
 [[nodiscard]] bool exceedsInt64(double value);
 
-// textNumber, then truncateToInt64.
-[[nodiscard]] inline qint64 textInteger(QByteArrayView text) { return truncateToInt64(textNumber(text)); }
-
 // Space and tab: the blanks that may stand before a number or a command.
 [[nodiscard]] constexpr bool isBlank(char c) { return c == ' ' || c == '\t'; }
 [[nodiscard]] constexpr bool isAsciiDigit(char c) { return c >= '0' && c <= '9'; }

@@ -1,9 +1,10 @@
 #pragma once
-// Trimming and line ends on protocol bytes.
+// Trimming and line ends on protocol bytes, and protocol bytes as text the user sees.
 // Whitespace, for trimming, is ASCII: space, tab, LF, VT, FF, CR.
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QString>
 
 namespace kelvo {
 
@@ -20,5 +21,9 @@ namespace kelvo {
 [[nodiscard]] QByteArray removeLineEnds(QByteArrayView text);
 // Every line end made one LF: CR LF -> LF, a lone CR -> LF.
 [[nodiscard]] QByteArray normaliseLineEnds(QByteArrayView text);
+
+// One character per byte (Latin-1): unit and relay bytes are 8-bit text, and a key shown and
+// read back gives the same bytes.
+[[nodiscard]] inline QString shown(QByteArrayView bytes) { return QString::fromLatin1(bytes); }
 
 } // namespace kelvo

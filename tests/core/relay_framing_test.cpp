@@ -27,6 +27,20 @@ TEST(RelayFraming, ServerMessagesAndCommands)
     }
 }
 
+TEST(RelayFraming, CodesByName)
+{
+    using C = ServerCode;
+    const struct { const char *code; C name; } cases[] = {
+        {"200", C::serverOk}, {"201", C::remoteLinked}, {"202", C::remoteGone},
+        {"203", C::keyIssued}, {"210", C::serverMessage}, {"300", C::waitingForRemote},
+        {"400", C::remoteDisconnected}, {"401", C::keyRenew}, {"402", C::newKey},
+        {"500", C::serverError}, {"", C::other}, {"204", C::other}, {"20 ", C::other},
+        {"2OO", C::other}, {"2000", C::other},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(serverCodeOf(c.code), c.name) << '"' << c.code << '"';
+}
+
 TEST(RelayFraming, KeyAndNotice)
 {
     EXPECT_EQ(issuedKey(";203 key is 0123456789abcdef "), "0123456789abcdef");

@@ -1,3 +1,4 @@
+#include "core/rules/decimal_magnitude.h"
 #include "core/rules/text_number.h"
 #include "core/rules/text_rules.h"
 
@@ -31,10 +32,21 @@ TEST(TextNumber, TruncationSaturates)
         {"1e999", max}, {"-1e999", min}, {"9007199254740993", 9007199254740992},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(textInteger(c.text), c.value) << c.text;
+        EXPECT_EQ(truncateToInt64(textNumber(c.text)), c.value) << c.text;
     EXPECT_EQ(truncateToInt64(std::nan("")), 0);
     EXPECT_TRUE(exceedsInt64(textNumber("9223372036854775808")));
     EXPECT_FALSE(exceedsInt64(textNumber("9223372036854774784")));
+}
+
+// Both number readers tell a too large number from a too small one by it.
+TEST(DecimalMagnitude, PowerOfTenOfTheFirstSignificantDigit)
+{
+    const struct { const char *text; qint64 magnitude; } cases[] = {
+        {"123", 2}, {"-0.05", -2}, {"+1e308", 308}, {"0.001e-400", -403}, {"00012.5e400", 401},
+        {"1E-5", -5}, {"5.", 0}, {".5", -1}, {"1e99999999999999999999", qint64(1) << 40},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(decimalMagnitude(c.text), c.magnitude) << c.text;
 }
 
 TEST(TextRules, TrimmingAndLineEnds)

@@ -48,15 +48,16 @@ TEST(StatusLine, ValidOnlyWithNineFields)
 
 TEST(StatusLine, BatteryPicture)
 {
-    const struct { const char *raw; const char *picture; } cases[] = {
-        {"366", "batterylow"}, {"367", "battery25"}, {"429", "battery25"}, {"430", "battery50"},
-        {"535", "battery50"}, {"536", "battery75"}, {"640", "battery75"}, {"641", "batteryfull"},
-        {"0", "batterylow"},
+    using P = BatteryPicture;
+    const struct { const char *raw; P picture; } cases[] = {
+        {"366", P::Low}, {"367", P::Quarter}, {"429", P::Quarter}, {"430", P::Half},
+        {"535", P::Half}, {"536", P::ThreeQuarters}, {"640", P::ThreeQuarters}, {"641", P::Full},
+        {"0", P::Low},
     };
     for (const auto &c : cases) {
         const auto s = parseStatusLine(QByteArray(c.raw) + ":0:0:0:0:0:0:0:1");
         ASSERT_TRUE(s);
-        EXPECT_STREQ(batteryPictureName(s->battery), c.picture) << c.raw;
+        EXPECT_EQ(s->battery, c.picture) << c.raw;
     }
     EXPECT_EQ(parseStatusLine("0:0:0:0:0:0:0:0:1")->batteryPercent, -75);
 }

@@ -27,7 +27,7 @@ void startQuitting(Road road)
 {
     switch (road) {
     case Road::quitItem:
-        MainMenuBar::instance()->itemNamed(QStringLiteral("FileQuit"))->trigger();
+        MainMenuBar::instance()->findChild<QAction *>(QStringLiteral("FileQuit"))->trigger();
         break;
     case Road::quitShortcut: {
         KelvoBridge *window = KelvoBridge::openInstance();

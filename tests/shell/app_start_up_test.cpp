@@ -92,7 +92,7 @@ TEST_F(AppTest, AFileThatIsNotJsonStaysUntilTheSaveAtQuitReplacesIt)
     EXPECT_EQ(readFile(), garbage);
     EXPECT_EQ(keysInOrder(), defaultsText);
     // What the run changes goes to the file with the defaults.
-    (*Preferences())[QStringLiteral("serial")] = QStringLiteral("ttyUSB7");
+    Preferences()->Set(QStringLiteral("serial"), QStringLiteral("ttyUSB7"));
 
     EXPECT_EQ(runLoop(app, [] { App::instance()->quitRoad(); }), 0);
 

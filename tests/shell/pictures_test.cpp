@@ -24,13 +24,13 @@ class Pictures : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        pictures::clearCachesForTesting();
+        pictures::releaseAll();
         platform::setServices(&services);
     }
     void TearDown() override
     {
         platform::setServices(nullptr);
-        pictures::clearCachesForTesting();
+        pictures::releaseAll();
     }
     CountingServices services;
 };
@@ -70,6 +70,21 @@ TEST_F(Pictures, AllSixResourcesLoad)
     EXPECT_EQ(blank.pixelColor(0, 0).alpha(), 0);
     // The levels are told apart by their pictures.
     EXPECT_NE(pictures::battery25().toImage(), pictures::battery75().toImage());
+}
+
+TEST_F(Pictures, EachBatteryLevelShowsItsPicture)
+{
+    using Level = kelvo::BatteryPicture;
+    const struct { Level level; const char *name; } levels[] = {
+        {Level::Low, "batterylow"}, {Level::Quarter, "battery25"}, {Level::Half, "battery50"},
+        {Level::ThreeQuarters, "battery75"}, {Level::Full, "batteryfull"},
+    };
+    for (const auto &c : levels) {
+        pictures::releaseAll();
+        services.reads.clear();
+        EXPECT_FALSE(pictures::battery(c.level).isNull()) << c.name;
+        EXPECT_EQ(services.reads.keys(), QList<QString>{QString::fromLatin1(c.name)});
+    }
 }
 
 } // namespace

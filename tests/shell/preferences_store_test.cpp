@@ -24,25 +24,24 @@ TEST(PreferencesStore, MissingKeyRaisesNotFoundWithItsMessage)
     // Letter case counts.
     EXPECT_THROW((void)prefs.Get(QStringLiteral("Power")), PreferenceNotFoundException);
     const Prefs &readOnly = prefs;
-    EXPECT_THROW((void)readOnly[QStringLiteral("POWER")], PreferenceNotFoundException);
-    EXPECT_THROW((void)prefs[QStringLiteral("Power")].value(), PreferenceNotFoundException);
+    EXPECT_THROW((void)readOnly.Get(QStringLiteral("POWER")), PreferenceNotFoundException);
     EXPECT_EQ(prefs.Get(QStringLiteral("power")), JsonValue(true));
 }
 
 TEST(PreferencesStore, AccessByKeyNameReadsAndAssigns)
 {
     Prefs prefs(QStringLiteral("KelvoConnect"));
-    prefs[QStringLiteral("maxA")] = "100";
-    prefs[QStringLiteral("monitor")] = qint64(2);
-    prefs[QStringLiteral("maxB")] = prefs[QStringLiteral("maxA")];
-    prefs[QStringLiteral("maxA")] = QStringLiteral("75");
+    prefs.Set(QStringLiteral("maxA"), "100");
+    prefs.Set(QStringLiteral("monitor"), qint64(2));
+    prefs.Set(QStringLiteral("maxB"), prefs.Get(QStringLiteral("maxA")));
+    prefs.Set(QStringLiteral("maxA"), QStringLiteral("75"));
 
-    const JsonValue maxA = prefs[QStringLiteral("maxA")];
+    const JsonValue maxA = prefs.Get(QStringLiteral("maxA"));
     EXPECT_EQ(maxA, JsonValue("75"));
     EXPECT_EQ(prefs.Get(QStringLiteral("maxB")), JsonValue("100"));
     EXPECT_EQ(prefs.Get(QStringLiteral("monitor")), JsonValue(qint64(2)));
     // Plain literals serve as keys and as text values.
-    prefs["serial"] = "ttyUSB0";
+    prefs.Set("serial", "ttyUSB0");
     EXPECT_EQ(prefs.textOr("serial", QString()), QStringLiteral("ttyUSB0"));
     // Replacing a value keeps the key where it was first set.
     ASSERT_EQ(prefs.values().size(), 4);

@@ -1,0 +1,11 @@
+// The bridge's clock: its times are whole seconds since 1970, the fraction cut off.
+
+#include "window/kelvo_bridge.h"
+
+#include "core/rules/text_number.h"
+#include "platform/services.h"
+
+qint64 KelvoBridge::wholeSecondsNow()
+{
+    return kelvo::truncateToInt64(platform::services().now());
+}
