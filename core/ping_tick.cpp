@@ -4,6 +4,7 @@
 #include "window/kelvo_bridge.h"
 
 #include "core/rules/text_number.h"
+#include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/timer.h"
@@ -73,7 +74,7 @@ void KelvoBridge::ping_Action()
         const double minutes = kelvo::textNumber(timeoutMinutes()->text().toUtf8());
         if (minutes > 0) {
             const std::optional<qint64> limit = inactivityLimit(minutes, lastRemote);
-            if (limit && platform::services().now() > static_cast<double>(*limit)) {
+            if (limit && platform::clock().now() > static_cast<double>(*limit)) {
                 log(logwindow::statusTag, QStringLiteral("Timeout - no remote commands received"));
                 sendStimCommand("K");
                 lastRemote = 0;
@@ -83,7 +84,7 @@ void KelvoBridge::ping_Action()
                     QStringLiteral("Outputs turned off. No commands were received by the end of the timeout period"));
                 if (resetCount != resetsBefore)
                     return; // disconnected while the box waited: nothing left to watch
-                const qint64 now = kelvo::truncateToInt64(platform::services().now());
+                const qint64 now = kelvo::truncateToInt64(platform::clock().now());
                 lastWrite = now;
                 lastRead = now;
                 tick->setEnabled(true);

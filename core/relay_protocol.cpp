@@ -8,6 +8,7 @@
 #include "core/rules/relay_framing.h"
 #include "core/rules/text_number.h"
 #include "core/rules/text_rules.h"
+#include "platform/clock.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/tls_socket.h"
@@ -31,7 +32,7 @@ QByteArray getkeyRequest()
 
 constexpr char commandBlocked[] = ";701:command blocked";
 
-qint64 wholeSecondsNow() { return kelvo::truncateToInt64(platform::services().now()); }
+qint64 wholeSecondsNow() { return kelvo::truncateToInt64(platform::clock().now()); }
 
 } // namespace
 
@@ -94,7 +95,7 @@ void KelvoBridge::kelvoconnect_DataAvailable()
     log(logwindow::serverInTag, shown(kelvo::trimmed(message)));
 
     if (code == "200") {
-        serverinfo()->setText(QStringLiteral("Server connection ok at ") + platform::services().dateTimeText());
+        serverinfo()->setText(QStringLiteral("Server connection ok at ") + platform::clock().dateTimeText());
         setButtonIcon(QStringLiteral("amber"));
     } else if (code == "201") {
         linked = true;

@@ -5,8 +5,8 @@
 #include "core/rules/status_line.h"
 #include "core/rules/text_number.h"
 #include "core/rules/text_rules.h"
+#include "platform/clock.h"
 #include "platform/serial_port.h"
-#include "platform/services.h"
 #include "platform/tls_socket.h"
 #include "shell/log_window.h"
 #include "shell/pictures.h"
@@ -19,7 +19,7 @@ const QString corruptDataText = QStringLiteral("Invalid or corrupt data received
 
 [[nodiscard]] qint64 nowSeconds()
 {
-    return kelvo::truncateToInt64(platform::services().now());
+    return kelvo::truncateToInt64(platform::clock().now());
 }
 
 [[nodiscard]] QPixmap batteryPicture(kelvo::BatteryPicture level)

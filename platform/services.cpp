@@ -5,9 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
-#include <QDateTime>
 #include <QDesktopServices>
-#include <QLocale>
 #include <QMessageBox>
 #include <QSerialPortInfo>
 #include <QTimer>
@@ -118,16 +116,6 @@ void Services::openUrl(const QUrl &address)
     QDesktopServices::openUrl(address);
 }
 
-double Services::now() const
-{
-    return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
-}
-
-QString Services::dateTimeText() const
-{
-    return platform::dateTimeText(QDateTime::currentDateTime());
-}
-
 QString Services::relayHost() const
 {
     return QString::fromUtf8(buildSettings::relayHost);
@@ -157,11 +145,6 @@ void Services::quit(int exitStatus)
 {
     // Queued, so the caller's handler finishes before the event loop ends.
     QTimer::singleShot(0, qApp, [exitStatus] { QCoreApplication::exit(exitStatus); });
-}
-
-QString dateTimeText(const QDateTime &moment)
-{
-    return QLocale::system().toString(moment, QLocale::ShortFormat);
 }
 
 Services &services()

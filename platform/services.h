@@ -1,9 +1,9 @@
 #pragma once
-// The one seam between the program and the desktop platform. Production uses QtServices, plain Qt;
-// tests install a subclass that scripts what a test must control (dialogs, clock, port list,
-// timer shots, web address, relay endpoint) and keeps Qt for everything else.
+// The seam between the program and the desktop platform for what has no seam of its own yet
+// (the clock has: platform/clock.h). Production is plain Qt; tests install a subclass that
+// scripts what a test must control (dialogs, port list, timer shots, web address, relay
+// endpoint) and keeps Qt for everything else.
 
-#include <QDateTime>
 #include <QList>
 #include <QPixmap>
 #include <QPoint>
@@ -38,11 +38,6 @@ public:
     [[nodiscard]] virtual QPoint pointerPosition() const;
     virtual void openUrl(const QUrl &address);
 
-    // Seconds since 1970, with the fraction.
-    [[nodiscard]] virtual double now() const;
-    // The current date and time as one text, for log lines and status texts.
-    [[nodiscard]] virtual QString dateTimeText() const;
-
     // Where the relay is reached, and the extra certificate authorities trusted for it
     // (production: the build setting, 57846, none beyond the system store).
     [[nodiscard]] virtual QString relayHost() const;
@@ -59,9 +54,6 @@ public:
     // Asks the application to quit once control is back in the event loop.
     virtual void quit(int exitStatus);
 };
-
-// The platform's date-and-time text of a moment, as dateTimeText() gives it for now.
-[[nodiscard]] QString dateTimeText(const QDateTime &moment);
 
 // The services in force: the production ones unless a test has installed its own.
 Services &services();

@@ -1,5 +1,6 @@
 #include "shell/log_window.h"
 
+#include "platform/clock.h"
 #include "platform/services.h"
 #include "window/control_fonts.h"
 #include "window/kelvo_bridge.h"
@@ -195,7 +196,7 @@ void logwindow::Event_Close()
 
 void logwindow::logdata(const QString &tag, const QString &text)
 {
-    pendingLines_ += logLine(tag, platform::services().dateTimeText(), text);
+    pendingLines_ += logLine(tag, platform::clock().dateTimeText(), text);
     if (appendQueued_)
         return;
     appendQueued_ = true;

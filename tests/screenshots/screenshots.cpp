@@ -9,6 +9,7 @@
 // The store lives in a temporary folder; one fake port is listed so the start-up opens the
 // window without its no-port warning.
 
+#include "platform/clock.h"
 #include "shell/about_window.h"
 #include "shell/app.h"
 #include "shell/log_window.h"

@@ -1,3 +1,4 @@
+#include "platform/clock.h"
 #include "platform/services.h"
 #include "shell/log_window.h"
 #include "window/kelvo_bridge.h"
@@ -16,7 +17,7 @@
 namespace {
 
 // A fixed clock text and pointer; clipboard and tooltips recorded; no dialog ever blocks.
-class LogServices : public platform::Services {
+class LogServices : public platform::Services, public platform::Clock {
 public:
     QString dateTimeText() const override { return QStringLiteral("10/12/2026 09:50"); }
     void setClipboardText(const QString &text) override { clipboard = text; }
@@ -42,7 +43,11 @@ void deleteClosedWindows()
 
 class LogWindow : public ::testing::Test {
 protected:
-    void SetUp() override { platform::setServices(&services); }
+    void SetUp() override
+    {
+        platform::setServices(&services);
+        platform::setClock(&services);
+    }
     void TearDown() override
     {
         if (logwindow *open = logwindow::openInstance())
@@ -51,6 +56,7 @@ protected:
             bridge->close();
         deleteClosedWindows();
         platform::setServices(nullptr);
+        platform::setClock(nullptr);
     }
     QString text() const { return logwindow::instance()->activityLog()->toPlainText(); }
     LogServices services;

@@ -11,11 +11,13 @@ QString testCertPath(const QString &fileName)
 ScriptedServices::ScriptedServices()
 {
     platform::setServices(this);
+    platform::setClock(this);
 }
 
 ScriptedServices::~ScriptedServices()
 {
     platform::setServices(nullptr);
+    platform::setClock(nullptr);
 }
 
 void ScriptedServices::msgBox(const QString &text)

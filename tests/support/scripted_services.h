@@ -1,11 +1,12 @@
 #pragma once
-// Platform services for tests: Qt for everything but what a test must control. Installs
-// itself on construction and restores the production services on destruction.
+// Platform services and clock for tests: Qt for everything but what a test must control.
+// Installs itself on construction and restores the production ones on destruction.
 // Message boxes are recorded and answered from a script, never shown; the clock, the port
 // list, the pointer and the relay endpoint are settable; web addresses, tooltips and quit
 // requests are recorded only; timers fire only through Timer::fire() unless real-time
 // timers are switched on.
 
+#include "platform/clock.h"
 #include "platform/services.h"
 
 #include <QList>
@@ -18,7 +19,7 @@
 #include <functional>
 #include <vector>
 
-class ScriptedServices : public platform::Services {
+class ScriptedServices : public platform::Services, public platform::Clock {
 public:
     enum class BoxKind { plain, coded };
     struct ShownBox {

@@ -3,6 +3,7 @@
 
 #include "core/rules/link_failure_text.h"
 #include "core/rules/welcome_text.h"
+#include "platform/clock.h"
 #include "platform/services.h"
 #include "shell/about_window.h"
 #include "shell/log_window.h"
