@@ -5,6 +5,7 @@
 #include "build_settings.h"
 #include "core/rules/link_failure_text.h"
 #include "core/rules/welcome_text.h"
+#include "platform/dialogs.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "platform/timer.h"
@@ -64,9 +65,9 @@ void KelvoBridge::connectButton_Action()
 
     log(logwindow::errorTag, QStringLiteral("Unable to open serial port ") + name);
     allowScan = true;
-    platform::services().msgBox(
+    platform::dialogs().msgBox(
         QStringLiteral("Error opening serial port. Please check the cable is connected"),
-        platform::msgBoxCautionOk, QString());
+        platform::MsgBoxCode::CautionOk, QString());
 }
 
 void KelvoBridge::stopButton_Action()

@@ -5,8 +5,8 @@
 
 #include "core/rules/text_number.h"
 #include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "platform/serial_port.h"
-#include "platform/services.h"
 #include "platform/timer.h"
 #include "platform/tls_socket.h"
 #include "shell/log_window.h"
@@ -80,7 +80,7 @@ void KelvoBridge::ping_Action()
                 lastRemote = 0;
                 tick->setEnabled(false);
                 const quint64 resetsBefore = resetCount;
-                platform::services().msgBox(
+                platform::dialogs().msgBox(
                     QStringLiteral("Outputs turned off. No commands were received by the end of the timeout period"));
                 if (resetCount != resetsBefore)
                     return; // disconnected while the box waited: nothing left to watch
@@ -96,13 +96,13 @@ void KelvoBridge::ping_Action()
         tick->setEnabled(false);
         log(logwindow::serialTag, QStringLiteral("Timeout - Q6 not responding"));
         const quint64 resetsBefore = resetCount;
-        const int answer = platform::services().msgBox(
+        const platform::MsgBoxAnswer answer = platform::dialogs().msgBox(
             QStringLiteral("No response from the Q6. Please check the connection then click Retry, or click Cancel "
                            "to disconnect"),
-            platform::msgBoxCautionRetryCancel, QString());
+            platform::MsgBoxCode::CautionRetryCancel, QString());
         if (resetCount != resetsBefore)
             return; // disconnected while the box waited (the relay lost): the answer has nothing to act on
-        if (answer == platform::msgBoxCancel) {
+        if (answer == platform::MsgBoxAnswer::Cancel) {
             resetState();
         } else {
             tick->setEnabled(true);

@@ -9,8 +9,8 @@
 #include "core/rules/text_number.h"
 #include "core/rules/text_rules.h"
 #include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "platform/serial_port.h"
-#include "platform/services.h"
 #include "platform/tls_socket.h"
 #include "shell/log_window.h"
 
@@ -122,14 +122,14 @@ void KelvoBridge::kelvoconnect_DataAvailable()
         log(logwindow::serverOutTag, QStringLiteral(";wait=") + shown(key));
         relay->Flush();
     } else if (code == "210") {
-        platform::services().msgBox(shown(kelvo::serverNotice(message)));
+        platform::dialogs().msgBox(shown(kelvo::serverNotice(message)));
     } else if (code == "300") {
         serverinfo()->setText(QStringLiteral("Waiting for a connection"));
     } else if (code == "400") {
         linked = false;
         stopButton()->setEnabled(false);
         stopButton()->setVisible(false);
-        platform::services().msgBox(QStringLiteral("Remote user has been disconnected"));
+        platform::dialogs().msgBox(QStringLiteral("Remote user has been disconnected"));
         if (!serverconnected)
             return; // the relay link was lost while the box waited
         serverinfo()->setText(QStringLiteral("Waiting for a new connection"));
@@ -144,8 +144,8 @@ void KelvoBridge::kelvoconnect_DataAvailable()
     } else if (code == "500") {
         linked = false;
         stopButton()->setEnabled(false);
-        platform::services().msgBox(QStringLiteral("Server reported a serious error"), platform::msgBoxCautionOk,
-                                    QString());
+        platform::dialogs().msgBox(QStringLiteral("Server reported a serious error"), platform::MsgBoxCode::CautionOk,
+                                   QString());
         relay->Close();
         serverconnected = false;
         setButtonIcon(QStringLiteral("red"));

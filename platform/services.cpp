@@ -6,7 +6,6 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QDesktopServices>
-#include <QMessageBox>
 #include <QSerialPortInfo>
 #include <QTimer>
 #include <QToolTip>
@@ -70,27 +69,6 @@ QStringList Services::serialPortNames() const
     for (const QSerialPortInfo &info : ports)
         names << info.portName();
     return names;
-}
-
-void Services::msgBox(const QString &text)
-{
-    QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-}
-
-int Services::msgBox(const QString &text, int code, const QString &title)
-{
-    const bool retryCancel = code == msgBoxCautionRetryCancel;
-    QMessageBox box(QMessageBox::Warning, title, text,
-                    retryCancel ? (QMessageBox::Retry | QMessageBox::Cancel) : QMessageBox::Ok);
-    box.setTextFormat(Qt::PlainText);
-    const int pressed = box.exec();
-    if (pressed == QMessageBox::Cancel)
-        return msgBoxCancel;
-    if (pressed == QMessageBox::Retry)
-        return msgBoxRetry;
-    return msgBoxOk;
 }
 
 void Services::setClipboardText(const QString &text)

@@ -1,7 +1,7 @@
 #pragma once
 // The seam between the program and the desktop platform for what has no seam of its own yet
-// (the clock has: platform/clock.h). Production is plain Qt; tests install a subclass that
-// scripts what a test must control (dialogs, port list, timer shots, web address, relay
+// (platform/clock.h and platform/dialogs.h have theirs). Production is plain Qt; tests install
+// a subclass that scripts what a test must control (port list, timer shots, web address, relay
 // endpoint) and keeps Qt for everything else.
 
 #include <QList>
@@ -14,22 +14,12 @@
 
 namespace platform {
 
-// Results of the coded message box, in the published message-box numbering.
-enum MsgBoxResult : int { msgBoxOk = 1, msgBoxCancel = 2, msgBoxRetry = 4 };
-// Codes of the coded message box: caution icon with OK, caution icon with Retry and Cancel.
-enum MsgBoxCode : int { msgBoxCautionOk = 48, msgBoxCautionRetryCancel = 53 };
-
 class Services {
 public:
     virtual ~Services();
 
     // Serial ports of the machine, by name in the platform's order.
     [[nodiscard]] virtual QStringList serialPortNames() const;
-
-    // Modal message boxes. The plain form shows OK and no icon.
-    virtual void msgBox(const QString &text);
-    // The coded form: 48 caution + OK, 53 caution + Retry/Cancel; returns the button's code.
-    virtual int msgBox(const QString &text, int code, const QString &title);
 
     virtual void setClipboardText(const QString &text);
     // Shows a tooltip at a screen position for about two seconds, then hides it. Asked for

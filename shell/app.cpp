@@ -1,6 +1,7 @@
 #include "shell/app.h"
 
 #include "build_settings.h"
+#include "platform/dialogs.h"
 #include "platform/serial_port.h"
 #include "platform/services.h"
 #include "shell/main_menu_bar.h"
@@ -34,7 +35,7 @@ void savePreferences()
 {
     const PreferencesModule::Prefs *prefs = PreferencesModule::Preferences();
     if (!prefs || !prefs->Save())
-        platform::services().msgBox(couldNotSaveMessage(), platform::msgBoxCautionOk, QString());
+        platform::dialogs().msgBox(couldNotSaveMessage(), platform::MsgBoxCode::CautionOk, QString());
 }
 
 } // namespace
@@ -126,7 +127,7 @@ void App::Event_Close()
 void App::Event_Open()
 {
     if (platform::SerialPortCount() == 0) {
-        platform::services().msgBox(noSerialPortMessage(), platform::msgBoxCautionOk, QString());
+        platform::dialogs().msgBox(noSerialPortMessage(), platform::MsgBoxCode::CautionOk, QString());
         // Queued by the platform: it takes effect once this handler has made the store.
         platform::services().quit(0);
     }
@@ -136,8 +137,8 @@ void App::Event_Open()
         assignDefaults(prefs);
         // A file that was there and did not load held the user's blocks and limits: say so.
         if (prefs.foundUnusableFile())
-            platform::services().msgBox(unusablePreferencesMessage(prefs.preferencesFile(), prefs.keptFile()),
-                                        platform::msgBoxCautionOk, QString());
+            platform::dialogs().msgBox(unusablePreferencesMessage(prefs.preferencesFile(), prefs.keptFile()),
+                                       platform::MsgBoxCode::CautionOk, QString());
     }
 }
 

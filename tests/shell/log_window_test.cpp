@@ -1,4 +1,5 @@
 #include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "platform/services.h"
 #include "shell/log_window.h"
 #include "window/kelvo_bridge.h"
@@ -17,7 +18,7 @@
 namespace {
 
 // A fixed clock text and pointer; clipboard and tooltips recorded; no dialog ever blocks.
-class LogServices : public platform::Services, public platform::Clock {
+class LogServices : public platform::Services, public platform::Clock, public platform::Dialogs {
 public:
     QString dateTimeText() const override { return QStringLiteral("10/12/2026 09:50"); }
     void setClipboardText(const QString &text) override { clipboard = text; }
@@ -29,7 +30,10 @@ public:
     QPoint pointerPosition() const override { return {300, 200}; }
     QStringList serialPortNames() const override { return {}; }
     void msgBox(const QString &) override {}
-    int msgBox(const QString &, int, const QString &) override { return platform::msgBoxCancel; }
+    platform::MsgBoxAnswer msgBox(const QString &, platform::MsgBoxCode, const QString &) override
+    {
+        return platform::MsgBoxAnswer::Cancel;
+    }
 
     QString clipboard = QStringLiteral("untouched");
     QString tooltip;
@@ -47,6 +51,7 @@ protected:
     {
         platform::setServices(&services);
         platform::setClock(&services);
+        platform::setDialogs(&services);
     }
     void TearDown() override
     {
@@ -57,6 +62,7 @@ protected:
         deleteClosedWindows();
         platform::setServices(nullptr);
         platform::setClock(nullptr);
+        platform::setDialogs(nullptr);
     }
     QString text() const { return logwindow::instance()->activityLog()->toPlainText(); }
     LogServices services;

@@ -12,25 +12,28 @@ ScriptedServices::ScriptedServices()
 {
     platform::setServices(this);
     platform::setClock(this);
+    platform::setDialogs(this);
 }
 
 ScriptedServices::~ScriptedServices()
 {
     platform::setServices(nullptr);
     platform::setClock(nullptr);
+    platform::setDialogs(nullptr);
 }
 
 void ScriptedServices::msgBox(const QString &text)
 {
-    boxes.push_back({BoxKind::plain, text, 0, QString(), platform::msgBoxOk, nextOrdinal()});
+    boxes.push_back({BoxKind::plain, text, std::nullopt, QString(), platform::MsgBoxAnswer::Ok, nextOrdinal()});
     const ShownBox shown = boxes.back();
     if (onBox)
         onBox(shown);
 }
 
-int ScriptedServices::msgBox(const QString &text, int code, const QString &title)
+platform::MsgBoxAnswer ScriptedServices::msgBox(const QString &text, platform::MsgBoxCode code, const QString &title)
 {
-    int answer = code == platform::msgBoxCautionRetryCancel ? platform::msgBoxRetry : platform::msgBoxOk;
+    platform::MsgBoxAnswer answer = code == platform::MsgBoxCode::CautionRetryCancel ? platform::MsgBoxAnswer::Retry
+                                                                                      : platform::MsgBoxAnswer::Ok;
     if (!answers_.isEmpty())
         answer = answers_.dequeue();
     boxes.push_back({BoxKind::coded, text, code, title, answer, nextOrdinal()});

@@ -1,5 +1,5 @@
 #pragma once
-// Platform services and clock for tests: Qt for everything but what a test must control.
+// Platform services, clock and dialogs for tests: Qt for everything but what a test must control.
 // Installs itself on construction and restores the production ones on destruction.
 // Message boxes are recorded and answered from a script, never shown; the clock, the port
 // list, the pointer and the relay endpoint are settable; web addresses, tooltips and quit
@@ -7,6 +7,7 @@
 // timers are switched on.
 
 #include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "platform/services.h"
 
 #include <QList>
@@ -17,17 +18,19 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
+#include <ostream>
 #include <vector>
 
-class ScriptedServices : public platform::Services, public platform::Clock {
+class ScriptedServices : public platform::Services, public platform::Clock, public platform::Dialogs {
 public:
     enum class BoxKind { plain, coded };
     struct ShownBox {
         BoxKind kind;
         QString text;
-        int code;      // 0 for the plain form
-        QString title; // empty for the plain form
-        int answer;    // what the box returned (msgBoxOk for the plain form)
+        std::optional<platform::MsgBoxCode> code; // none for the plain form
+        QString title;                            // empty for the plain form
+        platform::MsgBoxAnswer answer;            // what the box returned (Ok for the plain form)
         int ordinal;   // position among every recorded event, see nextOrdinal()
     };
     struct ShownTooltip {
@@ -42,9 +45,9 @@ public:
     ScriptedServices &operator=(const ScriptedServices &) = delete;
 
     // --- scripting ---
-    // Answers for the coded boxes, first in first out; with none queued a box answers
-    // msgBoxOk for 48 and msgBoxRetry for 53.
-    void pushAnswer(int answer) { answers_.enqueue(answer); }
+    // Answers for the coded boxes, first in first out; with none queued a box answers Ok,
+    // or Retry where it offers Retry.
+    void pushAnswer(platform::MsgBoxAnswer answer) { answers_.enqueue(answer); }
     // Runs while a box "is shown", before it returns: lets a test look at the state then.
     std::function<void(const ShownBox &)> onBox;
     double clock = 1'700'000'000.0;
@@ -66,7 +69,7 @@ public:
     // --- the services ---
     [[nodiscard]] QStringList serialPortNames() const override { return ports; }
     void msgBox(const QString &text) override;
-    int msgBox(const QString &text, int code, const QString &title) override;
+    platform::MsgBoxAnswer msgBox(const QString &text, platform::MsgBoxCode code, const QString &title) override;
     void showTooltip(const QPoint &screenPosition, const QString &text) override;
     [[nodiscard]] QPoint pointerPosition() const override { return pointer; }
     void openUrl(const QUrl &address) override { openedUrls << address; }
@@ -79,9 +82,15 @@ public:
     void quit(int exitStatus) override { quitRequests << exitStatus; }
 
 private:
-    QQueue<int> answers_;
+    QQueue<platform::MsgBoxAnswer> answers_;
     int ordinal_ = 0;
 };
+
+namespace platform {
+// Readable failure messages for box codes and answers.
+inline void PrintTo(MsgBoxCode code, std::ostream *out) { *out << "MsgBoxCode " << static_cast<int>(code); }
+inline void PrintTo(MsgBoxAnswer answer, std::ostream *out) { *out << "MsgBoxAnswer " << static_cast<int>(answer); }
+} // namespace platform
 
 // The path of one of the test certificate files.
 [[nodiscard]] QString testCertPath(const QString &fileName);
