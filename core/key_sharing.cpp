@@ -2,6 +2,7 @@
 
 #include "window/kelvo_bridge.h"
 
+#include "platform/desktop.h"
 #include "platform/services.h"
 
 #include <QLabel>
@@ -22,12 +23,12 @@ bool KelvoBridge::connectionKey_MouseDown(int, int)
     const QString key = connectionKey()->text();
     if (key.isEmpty())
         return true;
-    platform::Services &platformServices = platform::services();
-    platformServices.setClipboardText(keyLink(key));
+    platform::Desktop &desktop = platform::desktop();
+    desktop.setClipboardText(keyLink(key));
     // Below the pointer, where the press was, whatever point of the label it hit.
-    const QPoint pointer = platformServices.pointerPosition();
-    platformServices.showTooltip(QPoint(pointer.x(), pointer.y() + 20),
-                                 QStringLiteral("Key copied to the clipboad"));
+    const QPoint pointer = desktop.pointerPosition();
+    desktop.showTooltip(QPoint(pointer.x(), pointer.y() + 20),
+                        QStringLiteral("Key copied to the clipboad"));
     return true;
 }
 
@@ -35,6 +36,6 @@ bool KelvoBridge::_EditCopy_Action()
 {
     const QString key = connectionKey()->text();
     if (!key.isEmpty())
-        platform::services().setClipboardText(keyLink(key));
+        platform::desktop().setClipboardText(keyLink(key));
     return true;
 }

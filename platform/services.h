@@ -1,16 +1,14 @@
 #pragma once
 // The seam between the program and the desktop platform for what has no seam of its own yet
-// (platform/clock.h and platform/dialogs.h have theirs). Production is plain Qt; tests install
-// a subclass that scripts what a test must control (port list, timer shots, web address, relay
-// endpoint) and keeps Qt for everything else.
+// (the clock, the dialogs and the desktop have theirs). Production is plain Qt; tests install
+// a subclass that scripts what a test must control (port list, timer shots, relay endpoint)
+// and keeps Qt for everything else.
 
 #include <QList>
 #include <QPixmap>
-#include <QPoint>
 #include <QSslCertificate>
 #include <QString>
 #include <QStringList>
-#include <QUrl>
 
 namespace platform {
 
@@ -20,13 +18,6 @@ public:
 
     // Serial ports of the machine, by name in the platform's order.
     [[nodiscard]] virtual QStringList serialPortNames() const;
-
-    virtual void setClipboardText(const QString &text);
-    // Shows a tooltip at a screen position for about two seconds, then hides it. Asked for
-    // while a mouse button is held, it shows once the button is released.
-    virtual void showTooltip(const QPoint &screenPosition, const QString &text);
-    [[nodiscard]] virtual QPoint pointerPosition() const;
-    virtual void openUrl(const QUrl &address);
 
     // Where the relay is reached, and the extra certificate authorities trusted for it
     // (production: the build setting, 57846, none beyond the system store).
@@ -40,9 +31,6 @@ public:
 
     // A picture resource of the program by name, null when there is none.
     [[nodiscard]] virtual QPixmap picture(const QString &name) const;
-
-    // Asks the application to quit once control is back in the event loop.
-    virtual void quit(int exitStatus);
 };
 
 // The services in force: the production ones unless a test has installed its own.

@@ -1,9 +1,9 @@
 #include "shell/app.h"
 
 #include "build_settings.h"
+#include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/serial_port.h"
-#include "platform/services.h"
 #include "shell/main_menu_bar.h"
 #include "shell/preferences_module.h"
 #include "window/kelvo_bridge.h"
@@ -129,7 +129,7 @@ void App::Event_Open()
     if (platform::SerialPortCount() == 0) {
         platform::dialogs().msgBox(noSerialPortMessage(), platform::MsgBoxCode::CautionOk, QString());
         // Queued by the platform: it takes effect once this handler has made the store.
-        platform::services().quit(0);
+        platform::desktop().quit(0);
     }
     PreferencesModule::Initialize(QStringLiteral("KelvoConnect"));
     PreferencesModule::Prefs &prefs = *PreferencesModule::Preferences();
@@ -157,7 +157,7 @@ void App::terminate()
         window->close();
     QApplication::closeAllWindows();
     if (!m_loopEnded)
-        platform::services().quit(0);
+        platform::desktop().quit(0);
 }
 
 bool App::eventFilter(QObject *watched, QEvent *event)

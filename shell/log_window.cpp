@@ -1,7 +1,7 @@
 #include "shell/log_window.h"
 
 #include "platform/clock.h"
-#include "platform/services.h"
+#include "platform/desktop.h"
 #include "window/control_fonts.h"
 #include "window/kelvo_bridge.h"
 
@@ -177,10 +177,10 @@ QPushButton *logwindow::clearLog() const { return findChild<QPushButton *>(QStri
 
 void logwindow::copyLog_Action()
 {
-    platform::Services &services = platform::services();
-    services.setClipboardText(withCarriageReturns(activityLog()->toPlainText()));
-    services.showTooltip(services.pointerPosition() + QPoint(0, 20),
-                         QStringLiteral("Log data copied to the clipboad"));
+    platform::Desktop &desktop = platform::desktop();
+    desktop.setClipboardText(withCarriageReturns(activityLog()->toPlainText()));
+    desktop.showTooltip(desktop.pointerPosition() + QPoint(0, 20),
+                        QStringLiteral("Log data copied to the clipboad"));
 }
 
 void logwindow::clearLog_Action()

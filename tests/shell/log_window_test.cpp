@@ -1,4 +1,5 @@
 #include "platform/clock.h"
+#include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/services.h"
 #include "shell/log_window.h"
@@ -18,7 +19,10 @@
 namespace {
 
 // A fixed clock text and pointer; clipboard and tooltips recorded; no dialog ever blocks.
-class LogServices : public platform::Services, public platform::Clock, public platform::Dialogs {
+class LogServices : public platform::Services,
+                    public platform::Clock,
+                    public platform::Dialogs,
+                    public platform::Desktop {
 public:
     QString dateTimeText() const override { return QStringLiteral("10/12/2026 09:50"); }
     void setClipboardText(const QString &text) override { clipboard = text; }
@@ -52,6 +56,7 @@ protected:
         platform::setServices(&services);
         platform::setClock(&services);
         platform::setDialogs(&services);
+        platform::setDesktop(&services);
     }
     void TearDown() override
     {
@@ -63,6 +68,7 @@ protected:
         platform::setServices(nullptr);
         platform::setClock(nullptr);
         platform::setDialogs(nullptr);
+        platform::setDesktop(nullptr);
     }
     QString text() const { return logwindow::instance()->activityLog()->toPlainText(); }
     LogServices services;

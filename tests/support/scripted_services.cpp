@@ -13,6 +13,7 @@ ScriptedServices::ScriptedServices()
     platform::setServices(this);
     platform::setClock(this);
     platform::setDialogs(this);
+    platform::setDesktop(this);
 }
 
 ScriptedServices::~ScriptedServices()
@@ -20,6 +21,7 @@ ScriptedServices::~ScriptedServices()
     platform::setServices(nullptr);
     platform::setClock(nullptr);
     platform::setDialogs(nullptr);
+    platform::setDesktop(nullptr);
 }
 
 void ScriptedServices::msgBox(const QString &text)

@@ -1,5 +1,5 @@
 #pragma once
-// Platform services, clock and dialogs for tests: Qt for everything but what a test must control.
+// Platform services, clock, dialogs and desktop for tests: Qt for everything but what a test must control.
 // Installs itself on construction and restores the production ones on destruction.
 // Message boxes are recorded and answered from a script, never shown; the clock, the port
 // list, the pointer and the relay endpoint are settable; web addresses, tooltips and quit
@@ -7,6 +7,7 @@
 // timers are switched on.
 
 #include "platform/clock.h"
+#include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/services.h"
 
@@ -22,7 +23,10 @@
 #include <ostream>
 #include <vector>
 
-class ScriptedServices : public platform::Services, public platform::Clock, public platform::Dialogs {
+class ScriptedServices : public platform::Services,
+                         public platform::Clock,
+                         public platform::Dialogs,
+                         public platform::Desktop {
 public:
     enum class BoxKind { plain, coded };
     struct ShownBox {
