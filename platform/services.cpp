@@ -2,9 +2,6 @@
 
 #include "build_settings.h"
 
-#include <QSerialPortInfo>
-#include <QTimer>
-
 namespace platform {
 
 namespace {
@@ -14,15 +11,6 @@ Services *replacementServices = nullptr;
 } // namespace
 
 Services::~Services() = default;
-
-QStringList Services::serialPortNames() const
-{
-    QStringList names;
-    const auto ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
-        names << info.portName();
-    return names;
-}
 
 QString Services::relayHost() const
 {
@@ -42,11 +30,6 @@ QList<QSslCertificate> Services::extraCaCertificates() const
 bool Services::realTimeTimers() const
 {
     return true;
-}
-
-QPixmap Services::picture(const QString &name) const
-{
-    return QPixmap(QStringLiteral(":/pictures/%1.png").arg(name));
 }
 
 Services &services()

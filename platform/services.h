@@ -1,23 +1,18 @@
 #pragma once
 // The seam between the program and the desktop platform for what has no seam of its own yet
-// (the clock, the dialogs and the desktop have theirs). Production is plain Qt; tests install
-// a subclass that scripts what a test must control (port list, timer shots, relay endpoint)
-// and keeps Qt for everything else.
+// (the clock, the dialogs, the desktop, the port list and the resources have theirs).
+// Production is plain Qt; tests install a subclass that scripts what a test must control
+// (timer shots, relay endpoint) and keeps Qt for everything else.
 
 #include <QList>
-#include <QPixmap>
 #include <QSslCertificate>
 #include <QString>
-#include <QStringList>
 
 namespace platform {
 
 class Services {
 public:
     virtual ~Services();
-
-    // Serial ports of the machine, by name in the platform's order.
-    [[nodiscard]] virtual QStringList serialPortNames() const;
 
     // Where the relay is reached, and the extra certificate authorities trusted for it
     // (production: the build setting, 57846, none beyond the system store).
@@ -28,9 +23,6 @@ public:
     // False in tests that fire timer shots by hand: timers then keep their state but never
     // start a real QTimer.
     [[nodiscard]] virtual bool realTimeTimers() const;
-
-    // A picture resource of the program by name, null when there is none.
-    [[nodiscard]] virtual QPixmap picture(const QString &name) const;
 };
 
 // The services in force: the production ones unless a test has installed its own.

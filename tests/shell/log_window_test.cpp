@@ -1,7 +1,7 @@
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
-#include "platform/services.h"
+#include "platform/port_list.h"
 #include "shell/log_window.h"
 #include "window/kelvo_bridge.h"
 
@@ -19,10 +19,10 @@
 namespace {
 
 // A fixed clock text and pointer; clipboard and tooltips recorded; no dialog ever blocks.
-class LogServices : public platform::Services,
-                    public platform::Clock,
+class LogServices : public platform::Clock,
                     public platform::Dialogs,
-                    public platform::Desktop {
+                    public platform::Desktop,
+                    public platform::PortList {
 public:
     QString dateTimeText() const override { return QStringLiteral("10/12/2026 09:50"); }
     void setClipboardText(const QString &text) override { clipboard = text; }
@@ -53,10 +53,10 @@ class LogWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        platform::setServices(&services);
         platform::setClock(&services);
         platform::setDialogs(&services);
         platform::setDesktop(&services);
+        platform::setPortList(&services);
     }
     void TearDown() override
     {
@@ -65,10 +65,10 @@ protected:
         if (KelvoBridge *bridge = KelvoBridge::openInstance())
             bridge->close();
         deleteClosedWindows();
-        platform::setServices(nullptr);
         platform::setClock(nullptr);
         platform::setDialogs(nullptr);
         platform::setDesktop(nullptr);
+        platform::setPortList(nullptr);
     }
     QString text() const { return logwindow::instance()->activityLog()->toPlainText(); }
     LogServices services;

@@ -14,6 +14,7 @@ ScriptedServices::ScriptedServices()
     platform::setClock(this);
     platform::setDialogs(this);
     platform::setDesktop(this);
+    platform::setPortList(this);
 }
 
 ScriptedServices::~ScriptedServices()
@@ -22,6 +23,7 @@ ScriptedServices::~ScriptedServices()
     platform::setClock(nullptr);
     platform::setDialogs(nullptr);
     platform::setDesktop(nullptr);
+    platform::setPortList(nullptr);
 }
 
 void ScriptedServices::msgBox(const QString &text)

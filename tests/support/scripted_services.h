@@ -1,5 +1,5 @@
 #pragma once
-// Platform services, clock, dialogs and desktop for tests: Qt for everything but what a test must control.
+// Platform services, clock, dialogs, desktop and port list for tests: Qt for everything but what a test must control.
 // Installs itself on construction and restores the production ones on destruction.
 // Message boxes are recorded and answered from a script, never shown; the clock, the port
 // list, the pointer and the relay endpoint are settable; web addresses, tooltips and quit
@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "platform/port_list.h"
 #include "platform/services.h"
 
 #include <QList>
@@ -26,7 +27,8 @@
 class ScriptedServices : public platform::Services,
                          public platform::Clock,
                          public platform::Dialogs,
-                         public platform::Desktop {
+                         public platform::Desktop,
+                         public platform::PortList {
 public:
     enum class BoxKind { plain, coded };
     struct ShownBox {
