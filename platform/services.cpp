@@ -27,11 +27,6 @@ QList<QSslCertificate> Services::extraCaCertificates() const
     return {};
 }
 
-bool Services::realTimeTimers() const
-{
-    return true;
-}
-
 Services &services()
 {
     static Services production;

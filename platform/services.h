@@ -1,8 +1,7 @@
 #pragma once
 // The seam between the program and the desktop platform for what has no seam of its own yet
-// (the clock, the dialogs, the desktop, the port list and the resources have theirs).
-// Production is plain Qt; tests install a subclass that scripts what a test must control
-// (timer shots, relay endpoint) and keeps Qt for everything else.
+// (the clock, the dialogs, the desktop, the port list, the resources and the timer driver have
+// theirs). Production is plain Qt; tests install a subclass that scripts the relay endpoint.
 
 #include <QList>
 #include <QSslCertificate>
@@ -19,10 +18,6 @@ public:
     [[nodiscard]] virtual QString relayHost() const;
     [[nodiscard]] virtual quint16 relayPort() const;
     [[nodiscard]] virtual QList<QSslCertificate> extraCaCertificates() const;
-
-    // False in tests that fire timer shots by hand: timers then keep their state but never
-    // start a real QTimer.
-    [[nodiscard]] virtual bool realTimeTimers() const;
 };
 
 // The services in force: the production ones unless a test has installed its own.

@@ -15,6 +15,7 @@ ScriptedServices::ScriptedServices()
     platform::setDialogs(this);
     platform::setDesktop(this);
     platform::setPortList(this);
+    platform::setTimerDriver(this);
 }
 
 ScriptedServices::~ScriptedServices()
@@ -24,6 +25,7 @@ ScriptedServices::~ScriptedServices()
     platform::setDialogs(nullptr);
     platform::setDesktop(nullptr);
     platform::setPortList(nullptr);
+    platform::setTimerDriver(nullptr);
 }
 
 void ScriptedServices::msgBox(const QString &text)
@@ -51,6 +53,12 @@ platform::MsgBoxAnswer ScriptedServices::msgBox(const QString &text, platform::M
 void ScriptedServices::showTooltip(const QPoint &screenPosition, const QString &text)
 {
     tooltips.push_back({screenPosition, text, nextOrdinal()});
+}
+
+void ScriptedServices::start(QTimer &timer, int periodMs, bool single)
+{
+    if (realTimers)
+        platform::TimerDriver::start(timer, periodMs, single);
 }
 
 QList<QSslCertificate> ScriptedServices::extraCaCertificates() const

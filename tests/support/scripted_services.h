@@ -1,6 +1,6 @@
 #pragma once
-// Platform services, clock, dialogs, desktop and port list for tests: Qt for everything but what a test must control.
-// Installs itself on construction and restores the production ones on destruction.
+// The platform seams for tests, in one object: Qt for everything but what a test must control.
+// Installs itself as each seam on construction and restores the production ones on destruction.
 // Message boxes are recorded and answered from a script, never shown; the clock, the port
 // list, the pointer and the relay endpoint are settable; web addresses, tooltips and quit
 // requests are recorded only; timers fire only through Timer::fire() unless real-time
@@ -11,6 +11,7 @@
 #include "platform/dialogs.h"
 #include "platform/port_list.h"
 #include "platform/services.h"
+#include "platform/timer_driver.h"
 
 #include <QList>
 #include <QPoint>
@@ -28,7 +29,8 @@ class ScriptedServices : public platform::Services,
                          public platform::Clock,
                          public platform::Dialogs,
                          public platform::Desktop,
-                         public platform::PortList {
+                         public platform::PortList,
+                         public platform::TimerDriver {
 public:
     enum class BoxKind { plain, coded };
     struct ShownBox {
@@ -37,7 +39,7 @@ public:
         std::optional<platform::MsgBoxCode> code; // none for the plain form
         QString title;                            // empty for the plain form
         platform::MsgBoxAnswer answer;            // what the box returned (Ok for the plain form)
-        int ordinal;   // position among every recorded event, see nextOrdinal()
+        int ordinal;                              // position among every recorded event, see nextOrdinal()
     };
     struct ShownTooltip {
         QPoint position;
@@ -84,8 +86,8 @@ public:
     [[nodiscard]] QString relayHost() const override { return QStringLiteral("localhost"); }
     [[nodiscard]] quint16 relayPort() const override { return port; }
     [[nodiscard]] QList<QSslCertificate> extraCaCertificates() const override;
-    [[nodiscard]] bool realTimeTimers() const override { return realTimers; }
     void quit(int exitStatus) override { quitRequests << exitStatus; }
+    void start(QTimer &timer, int periodMs, bool single) override;
 
 private:
     QQueue<platform::MsgBoxAnswer> answers_;
