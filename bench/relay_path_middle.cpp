@@ -66,7 +66,6 @@ struct BridgeMiddle {
 
     bool start(quint16 relayPort, const QString &unitPath)
     {
-        services.port = relayPort;
         window = std::make_unique<KelvoBridge>();
         KelvoBridge *bridge = window.get();
         platform::TlsSocket *socket = bridge->kelvoconnect();
@@ -99,6 +98,7 @@ struct BridgeMiddle {
             return false;
         socket->Address = TlsTestRelay::host();
         socket->Port = relayPort;
+        socket->setExtraCaCertificates(TlsTestRelay::caCertificates());
         socket->Connect();
         return true;
     }
@@ -114,7 +114,6 @@ struct BridgeMiddle {
 
 // The same socket and port with nothing but a byte copy between them.
 struct ForwarderMiddle {
-    ScriptedServices services; // the test CA, so the relay's certificate verifies
     platform::TlsSocket socket;
     platform::SerialPort port;
 
@@ -134,6 +133,7 @@ struct ForwarderMiddle {
             return false;
         socket.Address = TlsTestRelay::host();
         socket.Port = relayPort;
+        socket.setExtraCaCertificates(TlsTestRelay::caCertificates());
         socket.Connect();
         return true;
     }

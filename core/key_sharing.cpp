@@ -3,17 +3,15 @@
 #include "window/kelvo_bridge.h"
 
 #include "platform/desktop.h"
-#include "platform/services.h"
 
 #include <QLabel>
 
 namespace {
 
-// The relay's own site, the same host the relay connection uses.
-[[nodiscard]] QString keyLink(const QString &key)
+// On the relay's own site: the host the relay connection uses.
+[[nodiscard]] QString keyLink(const QString &relayHost, const QString &key)
 {
-    return QStringLiteral("https://") + platform::services().relayHost()
-        + QStringLiteral("/connect/?") + key;
+    return QStringLiteral("https://") + relayHost + QStringLiteral("/connect/?") + key;
 }
 
 } // namespace
@@ -24,7 +22,7 @@ bool KelvoBridge::connectionKey_MouseDown(int, int)
     if (key.isEmpty())
         return true;
     platform::Desktop &desktop = platform::desktop();
-    desktop.setClipboardText(keyLink(key));
+    desktop.setClipboardText(keyLink(relaySettings.host, key));
     // Below the pointer, where the press was, whatever point of the label it hit.
     const QPoint pointer = desktop.pointerPosition();
     desktop.showTooltip(QPoint(pointer.x(), pointer.y() + 20),
@@ -36,6 +34,6 @@ bool KelvoBridge::_EditCopy_Action()
 {
     const QString key = connectionKey()->text();
     if (!key.isEmpty())
-        platform::desktop().setClipboardText(keyLink(key));
+        platform::desktop().setClipboardText(keyLink(relaySettings.host, key));
     return true;
 }

@@ -7,7 +7,6 @@
 #include "core/rules/welcome_text.h"
 #include "platform/dialogs.h"
 #include "platform/serial_port.h"
-#include "platform/services.h"
 #include "platform/timer.h"
 #include "platform/tls_socket.h"
 #include "shell/log_window.h"
@@ -77,11 +76,12 @@ void KelvoBridge::stopButton_Action()
 
 void KelvoBridge::createServerConnection()
 {
-    const QString host = platform::services().relayHost();
-    const quint16 relayPort = platform::services().relayPort();
+    const QString host = relaySettings.host;
+    const quint16 relayPort = relaySettings.port;
     platform::TlsSocket *relay = kelvoconnect();
     relay->Address = host;
     relay->Port = relayPort;
+    relay->setExtraCaCertificates(relaySettings.extraCaCertificates);
     log(logwindow::statusTag,
         QStringLiteral("Opening connection to ") + host + u':' + QString::number(relayPort));
     relay->Connect();

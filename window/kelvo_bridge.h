@@ -3,6 +3,7 @@
 // (both serial ports, the relay socket, the three timers) and the bridge state they share.
 // The bridge core's methods are defined by concern in core/, the window's own in window/.
 
+#include "core/relay_settings.h"
 #include "core/rules/command_filter.h"
 
 #include <QByteArray>
@@ -66,6 +67,10 @@ public:
     // Counts returns to the disconnected state, so a handler that waited in a modal box can
     // tell that the bridge was reset meanwhile (the relay link lost while the box was open).
     quint64 resetCount = 0;
+
+    // Where Connect reaches the relay (and the key link's host): the build's relay unless set
+    // otherwise before Connect.
+    kelvo::RelaySettings relaySettings = kelvo::RelaySettings::fromBuildSettings();
 
     // Control accessors: each returns its control as kept when it was created (null once gone).
     [[nodiscard]] platform::SerialPort *kelvoserial() const;

@@ -1,8 +1,5 @@
 #include "support/scripted_services.h"
 
-#include <QFile>
-#include <QSslCertificate>
-
 QString testCertPath(const QString &fileName)
 {
     return QStringLiteral(KELVO_TEST_CERT_DIR "/") + fileName;
@@ -10,7 +7,6 @@ QString testCertPath(const QString &fileName)
 
 ScriptedServices::ScriptedServices()
 {
-    platform::setServices(this);
     platform::setClock(this);
     platform::setDialogs(this);
     platform::setDesktop(this);
@@ -20,7 +16,6 @@ ScriptedServices::ScriptedServices()
 
 ScriptedServices::~ScriptedServices()
 {
-    platform::setServices(nullptr);
     platform::setClock(nullptr);
     platform::setDialogs(nullptr);
     platform::setDesktop(nullptr);
@@ -59,9 +54,4 @@ void ScriptedServices::start(QTimer &timer, int periodMs, bool single)
 {
     if (realTimers)
         platform::TimerDriver::start(timer, periodMs, single);
-}
-
-QList<QSslCertificate> ScriptedServices::extraCaCertificates() const
-{
-    return QSslCertificate::fromPath(testCertPath(QStringLiteral("ca.pem")));
 }

@@ -1,16 +1,15 @@
 #pragma once
 // The platform seams for tests, in one object: Qt for everything but what a test must control.
-// Installs itself as each seam on construction and restores the production ones on destruction.
-// Message boxes are recorded and answered from a script, never shown; the clock, the port
-// list, the pointer and the relay endpoint are settable; web addresses, tooltips and quit
-// requests are recorded only; timers fire only through Timer::fire() unless real-time
-// timers are switched on.
+// Installs itself as the clock, the dialogs, the desktop, the port list and the timer driver on
+// construction, and restores the production ones on destruction.
+// Message boxes are recorded and answered from a script, never shown; the clock, the port list
+// and the pointer are settable; web addresses, tooltips and quit requests are recorded only;
+// timers fire only through Timer::fire() unless real-time timers are switched on.
 
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/port_list.h"
-#include "platform/services.h"
 #include "platform/timer_driver.h"
 
 #include <QList>
@@ -25,8 +24,7 @@
 #include <ostream>
 #include <vector>
 
-class ScriptedServices : public platform::Services,
-                         public platform::Clock,
+class ScriptedServices : public platform::Clock,
                          public platform::Dialogs,
                          public platform::Desktop,
                          public platform::PortList,
@@ -62,7 +60,6 @@ public:
     QString dateText = QStringLiteral("2023-11-14 22:13:20");
     QStringList ports;
     QPoint pointer {100, 200};
-    quint16 port = 0;
     bool realTimers = false;
 
     // --- records ---
@@ -74,19 +71,16 @@ public:
     // their own events (e.g. a log line seen) to compare order.
     int nextOrdinal() { return ordinal_++; }
 
-    // --- the services ---
-    [[nodiscard]] QStringList serialPortNames() const override { return ports; }
+    // --- the seams ---
+    [[nodiscard]] double now() const override { return clock; }
+    [[nodiscard]] QString dateTimeText() const override { return dateText; }
     void msgBox(const QString &text) override;
     platform::MsgBoxAnswer msgBox(const QString &text, platform::MsgBoxCode code, const QString &title) override;
     void showTooltip(const QPoint &screenPosition, const QString &text) override;
     [[nodiscard]] QPoint pointerPosition() const override { return pointer; }
     void openUrl(const QUrl &address) override { openedUrls << address; }
-    [[nodiscard]] double now() const override { return clock; }
-    [[nodiscard]] QString dateTimeText() const override { return dateText; }
-    [[nodiscard]] QString relayHost() const override { return QStringLiteral("localhost"); }
-    [[nodiscard]] quint16 relayPort() const override { return port; }
-    [[nodiscard]] QList<QSslCertificate> extraCaCertificates() const override;
     void quit(int exitStatus) override { quitRequests << exitStatus; }
+    [[nodiscard]] QStringList serialPortNames() const override { return ports; }
     void start(QTimer &timer, int periodMs, bool single) override;
 
 private:
