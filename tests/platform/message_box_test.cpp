@@ -46,22 +46,24 @@ TEST(MessageBox, PlainFormShowsOkWithoutIconAsPlainText)
 
 TEST(MessageBox, CodedFormButtonsAndResults)
 {
+    using platform::MsgBoxAnswer;
+    using platform::MsgBoxCode;
     struct Case {
-        platform::MsgBoxCode code;
+        MsgBoxCode code;
         QMessageBox::StandardButton press;
         QMessageBox::StandardButtons buttons;
-        platform::MsgBoxAnswer result;
+        MsgBoxAnswer result;
     };
     const Case cases[] = {
-        {platform::MsgBoxCode::CautionOk, QMessageBox::Ok, QMessageBox::Ok, platform::MsgBoxAnswer::Ok},
-        {platform::MsgBoxCode::CautionRetryCancel, QMessageBox::Retry, QMessageBox::Retry | QMessageBox::Cancel, platform::MsgBoxAnswer::Retry},
-        {platform::MsgBoxCode::CautionRetryCancel, QMessageBox::Cancel, QMessageBox::Retry | QMessageBox::Cancel, platform::MsgBoxAnswer::Cancel},
+        {MsgBoxCode::CautionOk, QMessageBox::Ok, QMessageBox::Ok, MsgBoxAnswer::Ok},
+        {MsgBoxCode::CautionRetryCancel, QMessageBox::Retry, QMessageBox::Retry | QMessageBox::Cancel, MsgBoxAnswer::Retry},
+        {MsgBoxCode::CautionRetryCancel, QMessageBox::Cancel, QMessageBox::Retry | QMessageBox::Cancel, MsgBoxAnswer::Cancel},
     };
     for (const Case &c : cases) {
         SeenBox seen;
         answerNextBox(c.press, seen);
-        const platform::MsgBoxAnswer result
-            = platform::dialogs().msgBox(QStringLiteral("No answer & <i>retry</i>?"), c.code, QString());
+        const MsgBoxAnswer result =
+            platform::dialogs().msgBox(QStringLiteral("No answer & <i>retry</i>?"), c.code, QString());
         EXPECT_EQ(result, c.result) << static_cast<int>(c.code);
         EXPECT_EQ(seen.icon, QMessageBox::Warning);
         EXPECT_EQ(seen.buttons, c.buttons);
