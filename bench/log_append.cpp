@@ -2,7 +2,7 @@
 // Goals: the last 10,000 of 100,000 lines take at most 1.3 times the first 10,000, and all
 // 100,000 take under 2 s. The last line printed sums them up; the exit status is 1 on a miss.
 
-#include "platform/services.h"
+#include "platform/clock.h"
 #include "shell/log_window.h"
 
 #include <QApplication>
@@ -26,10 +26,10 @@ Figures measured;
 
 // The clock text as the production seam makes it, computed once: the bench measures the log,
 // not the platform's time-zone lookups.
-class FixedClock : public platform::Services {
+class FixedClock : public platform::Clock {
 public:
     QString dateTimeText() const override { return text; }
-    QString text = Services::dateTimeText();
+    QString text = platform::Clock::dateTimeText();
 };
 
 // Appends lines in blocks of 10,000 to a fresh, shown window; painting gets its turn every
@@ -79,11 +79,11 @@ int main(int argc, char **argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     FixedClock clock;
-    platform::setServices(&clock);
+    platform::setClock(&clock);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    platform::setServices(nullptr);
+    platform::setClock(nullptr);
     const double ratio = measured.last10kMs / measured.first10kMs;
     const bool met = ratio <= 1.3 && measured.totalMs < 2000.0;
     std::printf("log_append: first10k=%.1fms last10k=%.1fms ratio=%.2f total100k=%.1fms %s\n",

@@ -61,7 +61,6 @@ struct BridgeMiddle {
 
     bool start(quint16 relayPort, const QString &unitPath)
     {
-        services.port = relayPort;
         window = std::make_unique<KelvoBridge>();
         KelvoBridge *bridge = window.get();
         platform::TlsSocket *socket = bridge->kelvoconnect();
@@ -94,6 +93,7 @@ struct BridgeMiddle {
             return false;
         socket->Address = TlsTestRelay::host();
         socket->Port = relayPort;
+        socket->setExtraCaCertificates(TlsTestRelay::caCertificates());
         socket->Connect();
         return true;
     }
@@ -109,7 +109,6 @@ struct BridgeMiddle {
 
 // The same socket and port with nothing but a byte copy between them.
 struct ForwarderMiddle {
-    ScriptedServices services; // the test CA, so the relay's certificate verifies
     platform::TlsSocket socket;
     platform::SerialPort port;
 
@@ -129,6 +128,7 @@ struct ForwarderMiddle {
             return false;
         socket.Address = TlsTestRelay::host();
         socket.Port = relayPort;
+        socket.setExtraCaCertificates(TlsTestRelay::caCertificates());
         socket.Connect();
         return true;
     }

@@ -2,7 +2,7 @@
 // window), with one listed port so no warning waits for an answer; it reports when idle and
 // quits through the program's quit road.
 
-#include "platform/services.h"
+#include "platform/port_list.h"
 #include "shell/app.h"
 #include "startup_child.h"
 #include "window/kelvo_bridge.h"
@@ -11,7 +11,7 @@
 
 namespace {
 
-class OnePortServices : public platform::Services {
+class OnePortList : public platform::PortList {
 public:
     [[nodiscard]] QStringList serialPortNames() const override { return {QStringLiteral("ttyBENCH0")}; }
 };
@@ -21,12 +21,12 @@ public:
 int main(int argc, char **argv)
 {
     QApplication application(argc, argv);
-    OnePortServices services;
-    platform::setServices(&services);
+    OnePortList ports;
+    platform::setPortList(&ports);
     App app;
     app.startUp();
     benchChild::reportWhenIdle(KelvoBridge::openInstance(), [] { App::instance()->quitRoad(); });
     const int status = app.runEventLoop();
-    platform::setServices(nullptr);
+    platform::setPortList(nullptr);
     return status;
 }

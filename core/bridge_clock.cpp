@@ -3,9 +3,9 @@
 #include "window/kelvo_bridge.h"
 
 #include "core/rules/text_number.h"
-#include "platform/services.h"
+#include "platform/clock.h"
 
 qint64 KelvoBridge::wholeSecondsNow()
 {
-    return kelvo::truncateToInt64(platform::services().now());
+    return kelvo::truncateToInt64(platform::clock().now());
 }

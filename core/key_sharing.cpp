@@ -2,17 +2,16 @@
 
 #include "window/kelvo_bridge.h"
 
-#include "platform/services.h"
+#include "platform/desktop.h"
 
 #include <QLabel>
 
 namespace {
 
-// The relay's own site, the same host the relay connection uses.
-[[nodiscard]] QString keyLink(const QString &key)
+// On the relay's own site: the host the relay connection uses.
+[[nodiscard]] QString keyLink(const QString &relayHost, const QString &key)
 {
-    return QStringLiteral("https://") + platform::services().relayHost()
-        + QStringLiteral("/connect/?") + key;
+    return QStringLiteral("https://") + relayHost + QStringLiteral("/connect/?") + key;
 }
 
 } // namespace
@@ -22,12 +21,12 @@ bool KelvoBridge::connectionKey_MouseDown(int, int)
     const QString key = connectionKey()->text();
     if (key.isEmpty())
         return true;
-    platform::Services &platformServices = platform::services();
-    platformServices.setClipboardText(keyLink(key));
+    platform::Desktop &desktop = platform::desktop();
+    desktop.setClipboardText(keyLink(relaySettings.host, key));
     // Below the pointer, where the press was, whatever point of the label it hit.
-    const QPoint pointer = platformServices.pointerPosition();
-    platformServices.showTooltip(QPoint(pointer.x(), pointer.y() + 20),
-                                 QStringLiteral("Key copied to the clipboad"));
+    const QPoint pointer = desktop.pointerPosition();
+    desktop.showTooltip(QPoint(pointer.x(), pointer.y() + 20),
+                        QStringLiteral("Key copied to the clipboad"));
     return true;
 }
 
@@ -35,6 +34,6 @@ bool KelvoBridge::_EditCopy_Action()
 {
     const QString key = connectionKey()->text();
     if (!key.isEmpty())
-        platform::services().setClipboardText(keyLink(key));
+        platform::desktop().setClipboardText(keyLink(relaySettings.host, key));
     return true;
 }

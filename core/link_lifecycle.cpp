@@ -5,8 +5,8 @@
 #include "core/rules/link_failure_text.h"
 #include "core/rules/protocol_words.h"
 #include "core/rules/welcome_text.h"
+#include "platform/dialogs.h"
 #include "platform/serial_port.h"
-#include "platform/services.h"
 #include "platform/timer.h"
 #include "platform/tls_socket.h"
 #include "shell/log_window.h"
@@ -55,9 +55,9 @@ void KelvoBridge::connectButton_Action()
 
     log(logwindow::errorTag, QStringLiteral("Unable to open serial port ") + name);
     allowScan = true;
-    platform::services().msgBox(
+    platform::dialogs().msgBox(
         QStringLiteral("Error opening serial port. Please check the cable is connected"),
-        platform::msgBoxCautionOk, QString());
+        platform::MsgBoxCode::CautionOk, QString());
 }
 
 void KelvoBridge::stopButton_Action()
@@ -74,11 +74,12 @@ void KelvoBridge::setOffButtonShown(bool shown)
 
 void KelvoBridge::createServerConnection()
 {
-    const QString host = platform::services().relayHost();
-    const quint16 relayPort = platform::services().relayPort();
+    const QString host = relaySettings.host;
+    const quint16 relayPort = relaySettings.port;
     platform::TlsSocket *relay = kelvoconnect();
     relay->Address = host;
     relay->Port = relayPort;
+    relay->setExtraCaCertificates(relaySettings.extraCaCertificates);
     log(logwindow::statusTag,
         QStringLiteral("Opening connection to ") + host + u':' + QString::number(relayPort));
     relay->Connect();

@@ -5,8 +5,9 @@
 
 #include "core/rules/protocol_words.h"
 #include "core/rules/text_number.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "platform/serial_port.h"
-#include "platform/services.h"
 #include "platform/timer.h"
 #include "shell/log_window.h"
 
@@ -87,7 +88,7 @@ bool KelvoBridge::checkInactivityTimeout()
     if (minutes <= 0)
         return true;
     const std::optional<qint64> limit = inactivityLimit(minutes, lastRemote);
-    if (!limit || platform::services().now() <= static_cast<double>(*limit))
+    if (!limit || platform::clock().now() <= static_cast<double>(*limit))
         return true;
 
     platform::Timer *tick = ping();
@@ -96,7 +97,7 @@ bool KelvoBridge::checkInactivityTimeout()
     lastRemote = 0;
     tick->setEnabled(false);
     const quint64 resetsBefore = resetCount;
-    platform::services().msgBox(
+    platform::dialogs().msgBox(
         QStringLiteral("Outputs turned off. No commands were received by the end of the timeout period"));
     if (resetCount != resetsBefore)
         return false;
@@ -116,13 +117,13 @@ void KelvoBridge::checkUnitResponds()
     tick->setEnabled(false);
     log(logwindow::serialTag, QStringLiteral("Timeout - Q6 not responding"));
     const quint64 resetsBefore = resetCount;
-    const int answer = platform::services().msgBox(
+    const platform::MsgBoxAnswer answer = platform::dialogs().msgBox(
         QStringLiteral("No response from the Q6. Please check the connection then click Retry, or click Cancel "
                        "to disconnect"),
-        platform::msgBoxCautionRetryCancel, QString());
+        platform::MsgBoxCode::CautionRetryCancel, QString());
     if (resetCount != resetsBefore)
         return; // disconnected while the box waited (the relay lost): the answer has nothing to act on
-    if (answer == platform::msgBoxCancel) {
+    if (answer == platform::MsgBoxAnswer::Cancel) {
         resetState();
     } else {
         tick->setEnabled(true);

@@ -4,8 +4,8 @@
 #include "window/kelvo_bridge.h"
 
 #include "core/rules/protocol_words.h"
+#include "platform/dialogs.h"
 #include "platform/serial_port.h"
-#include "platform/services.h"
 #include "platform/timer.h"
 #include "shell/log_window.h"
 #include "shell/preference_keys.h"
@@ -150,15 +150,15 @@ void KelvoBridge::probeTimer_Action()
     log(logwindow::serialTag, QStringLiteral("Scan complete"));
 
     if (portselector()->count() > 0) {
-        platform::services().msgBox(QStringLiteral("Scan completed. Your Q6 is connected to ")
-                                    + storedSerial());
+        platform::dialogs().msgBox(QStringLiteral("Scan completed. Your Q6 is connected to ")
+                                   + storedSerial());
     } else {
         log(logwindow::serialTag, QStringLiteral("No Q6 found"));
         enumeratePorts();
-        platform::services().msgBox(
+        platform::dialogs().msgBox(
             QStringLiteral("Scan completed. No Q6 found. Please check your Q6 is connected to the "
                            "computer and turned on"),
-            platform::msgBoxCautionOk, QString());
+            platform::MsgBoxCode::CautionOk, QString());
     }
     connectButton()->setEnabled(true);
     setButtonIcon(QStringLiteral("red"));

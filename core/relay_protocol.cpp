@@ -7,7 +7,8 @@
 #include "core/rules/protocol_words.h"
 #include "core/rules/relay_framing.h"
 #include "core/rules/text_rules.h"
-#include "platform/services.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "platform/tls_socket.h"
 #include "shell/log_window.h"
 
@@ -43,7 +44,7 @@ void KelvoBridge::handleServerMessage(const QByteArray &message)
     using Code = kelvo::ServerCode;
     switch (code) {
     case Code::serverOk:
-        serverinfo()->setText(QStringLiteral("Server connection ok at ") + platform::services().dateTimeText());
+        serverinfo()->setText(QStringLiteral("Server connection ok at ") + platform::clock().dateTimeText());
         setButtonIcon(QStringLiteral("amber"));
         return;
     case Code::remoteLinked:
@@ -71,7 +72,7 @@ void KelvoBridge::handleServerMessage(const QByteArray &message)
         return;
     }
     case Code::serverMessage:
-        platform::services().msgBox(shown(kelvo::serverNotice(message)));
+        platform::dialogs().msgBox(shown(kelvo::serverNotice(message)));
         return;
     case Code::waitingForRemote:
         serverinfo()->setText(QStringLiteral("Waiting for a connection"));
@@ -79,7 +80,7 @@ void KelvoBridge::handleServerMessage(const QByteArray &message)
     case Code::remoteDisconnected:
         linked = false;
         setOffButtonShown(false);
-        platform::services().msgBox(QStringLiteral("Remote user has been disconnected"));
+        platform::dialogs().msgBox(QStringLiteral("Remote user has been disconnected"));
         if (!serverconnected)
             return; // the relay link was lost while the box waited
         serverinfo()->setText(QStringLiteral("Waiting for a new connection"));
@@ -95,8 +96,8 @@ void KelvoBridge::handleServerMessage(const QByteArray &message)
     case Code::serverError:
         linked = false;
         stopButton()->setEnabled(false); // it stays visible
-        platform::services().msgBox(QStringLiteral("Server reported a serious error"), platform::msgBoxCautionOk,
-                                    QString());
+        platform::dialogs().msgBox(QStringLiteral("Server reported a serious error"), platform::MsgBoxCode::CautionOk,
+                                   QString());
         kelvoconnect()->Close();
         serverconnected = false;
         setButtonIcon(QStringLiteral("red"));

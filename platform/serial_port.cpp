@@ -1,6 +1,6 @@
 #include "platform/serial_port.h"
 
-#include "platform/services.h"
+#include "platform/port_list.h"
 
 #include <QSerialPort>
 
@@ -11,12 +11,12 @@ namespace platform {
 
 qint64 SerialPortCount()
 {
-    return services().serialPortNames().size();
+    return portList().serialPortNames().size();
 }
 
 QString SerialPortName(qint64 index)
 {
-    const QStringList names = services().serialPortNames();
+    const QStringList names = portList().serialPortNames();
     if (index < 0 || index >= names.size())
         return {};
     return names.at(static_cast<qsizetype>(index));

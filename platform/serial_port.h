@@ -10,7 +10,8 @@ class QSerialPort;
 
 namespace platform {
 
-// The machine's ports, through the seam, so tests can list pseudo-terminals.
+// The machine's ports, through the port list (platform/port_list.h), so tests can list
+// pseudo-terminals.
 [[nodiscard]] qint64 SerialPortCount();
 // The listed name of the port at a 0-based index; empty when there is no such port.
 [[nodiscard]] QString SerialPortName(qint64 index);

@@ -1,6 +1,6 @@
 #include "platform/timer.h"
 
-#include "platform/services.h"
+#include "platform/timer_driver.h"
 
 #include <QTimer>
 
@@ -51,10 +51,8 @@ void Timer::fire()
 void Timer::restart()
 {
     timer_->stop();
-    if (!isArmed() || !services().realTimeTimers())
-        return;
-    timer_->setSingleShot(mode_ == modeSingle);
-    timer_->start(period_);
+    if (isArmed())
+        timerDriver().start(*timer_, period_, mode_ == modeSingle);
 }
 
 } // namespace platform

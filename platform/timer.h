@@ -3,7 +3,7 @@
 // Created with mode 0 and enabled, so setting mode 1 or 2 alone starts it; setting mode 1 or 2
 // restarts the period from that moment. Enabled false stops the firing and keeps the mode;
 // true lets it fire again in its mode, one period later. A single shot fires once per setting
-// of mode 1. Without real-time timers (tests) shots come only from fire().
+// of mode 1. The timer driver in force runs the shots in time (platform/timer_driver.h).
 
 #include <QObject>
 

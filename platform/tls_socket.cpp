@@ -1,7 +1,5 @@
 #include "platform/tls_socket.h"
 
-#include "platform/services.h"
-
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTimer>
@@ -13,11 +11,10 @@ namespace {
 // How long a closed connection may take to hand its last bytes to the peer.
 constexpr int closeGraceMs = 5000;
 
-QSslConfiguration verifyingConfiguration()
+QSslConfiguration verifyingConfiguration(const QList<QSslCertificate> &extra)
 {
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    const QList<QSslCertificate> extra = services().extraCaCertificates();
     if (!extra.isEmpty()) {
         // Setting a CA list ends Qt's on-demand loading of the system store, so the system
         // certificates are named with the extra ones (read once: it takes a tenth of a second).
@@ -37,13 +34,18 @@ TlsSocket::~TlsSocket()
         socket_->disconnect(this);
 }
 
+void TlsSocket::setExtraCaCertificates(const QList<QSslCertificate> &certificates)
+{
+    extraCaCertificates_ = certificates;
+}
+
 void TlsSocket::Connect()
 {
     retire();
     errorReported_ = false;
     auto *socket = new QSslSocket(this);
     socket_ = socket;
-    socket->setSslConfiguration(verifyingConfiguration());
+    socket->setSslConfiguration(verifyingConfiguration(extraCaCertificates_));
     // Nagle's algorithm would hold a short line written right behind another (";701" and the
     // status line after it) until the relay's delayed acknowledgement, some 40 ms. Every line
     // goes out whole and flushed, so nothing is gained by holding it. Set once the TCP

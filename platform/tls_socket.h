@@ -1,6 +1,6 @@
 #pragma once
 // The TLS client socket of the relay link, over QSslSocket. The relay's certificate and host
-// name are verified against the system store (plus the seam's extra CAs); a failed
+// name are verified against the system store (plus any extra CAs it is given); a failed
 // verification is an error event, and nothing is ever written to an unverified connection.
 // Each connection gets its own QSslSocket, so nothing of an old connection (a late error,
 // late data) reaches the program after Close or a new Connect; each is set to low delay
@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QSslCertificate>
 #include <QString>
 
 class QSslSocket;
@@ -23,6 +24,9 @@ public:
 
     QString Address;
     quint16 Port = 0;
+
+    // Certificate authorities trusted beyond the system store, from the next Connect on.
+    void setExtraCaCertificates(const QList<QSslCertificate> &certificates);
 
     // Starts connecting to Address:Port and returns at once; a pending or open connection is
     // closed first.
@@ -53,6 +57,7 @@ private:
     void retire();
     void dispose(QSslSocket *socket);
 
+    QList<QSslCertificate> extraCaCertificates_;
     QSslSocket *socket_ = nullptr; // the current connection, child of this; null when closed
     int lastError_ = 0;
     QString lastErrorText_;

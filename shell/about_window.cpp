@@ -1,7 +1,7 @@
 #include "shell/about_window.h"
 
 #include "build_settings.h"
-#include "platform/services.h"
+#include "platform/desktop.h"
 #include "shell/app.h"
 #include "window/control_fonts.h"
 
@@ -135,7 +135,7 @@ QLabel *about::url() const { return findChild<QLabel *>(QStringLiteral("url")); 
 
 bool about::url_MouseDown(int, int)
 {
-    platform::services().openUrl(QUrl(QString::fromLatin1(buildSettings::makerUrl)));
+    platform::desktop().openUrl(QUrl(QString::fromLatin1(buildSettings::makerUrl)));
     return false;
 }
 

@@ -1,8 +1,9 @@
 #include "shell/app.h"
 
 #include "build_settings.h"
+#include "platform/desktop.h"
+#include "platform/dialogs.h"
 #include "platform/serial_port.h"
-#include "platform/services.h"
 #include "shell/main_menu_bar.h"
 #include "shell/preference_keys.h"
 #include "shell/preferences_module.h"
@@ -20,7 +21,7 @@ void savePreferences()
 {
     const PreferencesModule::Prefs *prefs = PreferencesModule::Preferences();
     if (!prefs || !prefs->Save())
-        platform::services().msgBox(couldNotSaveMessage(), platform::msgBoxCautionOk, QString());
+        platform::dialogs().msgBox(couldNotSaveMessage(), platform::MsgBoxCode::CautionOk, QString());
 }
 
 } // namespace
@@ -112,9 +113,9 @@ void App::Event_Close()
 void App::Event_Open()
 {
     if (platform::SerialPortCount() == 0) {
-        platform::services().msgBox(noSerialPortMessage(), platform::msgBoxCautionOk, QString());
+        platform::dialogs().msgBox(noSerialPortMessage(), platform::MsgBoxCode::CautionOk, QString());
         // Queued by the platform: it takes effect once this handler has made the store.
-        platform::services().quit(0);
+        platform::desktop().quit(0);
     }
     PreferencesModule::Initialize(QStringLiteral("KelvoConnect"));
     PreferencesModule::Prefs &prefs = *PreferencesModule::Preferences();
@@ -123,8 +124,8 @@ void App::Event_Open()
         preferenceKeys::storeFirstRunValues(prefs);
         // A file that was there and did not load held the user's blocks and limits: say so.
         if (prefs.foundUnusableFile())
-            platform::services().msgBox(unusablePreferencesMessage(prefs.preferencesFile(), prefs.keptFile()),
-                                        platform::msgBoxCautionOk, QString());
+            platform::dialogs().msgBox(unusablePreferencesMessage(prefs.preferencesFile(), prefs.keptFile()),
+                                       platform::MsgBoxCode::CautionOk, QString());
     }
 }
 
@@ -143,7 +144,7 @@ void App::terminate()
         window->close();
     QApplication::closeAllWindows();
     if (!m_loopEnded)
-        platform::services().quit(0);
+        platform::desktop().quit(0);
 }
 
 bool App::eventFilter(QObject *watched, QEvent *event)

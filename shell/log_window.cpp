@@ -1,6 +1,7 @@
 #include "shell/log_window.h"
 
-#include "platform/services.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
 #include "window/control_fonts.h"
 
 #include <QCloseEvent>
@@ -192,10 +193,10 @@ QPushButton *logwindow::clearLog() const { return clearLog_; }
 void logwindow::copyLog_Action()
 {
     appendPendingLines();
-    platform::Services &services = platform::services();
-    services.setClipboardText(withCarriageReturns(activityLog_->toPlainText()));
-    services.showTooltip(services.pointerPosition() + QPoint(0, 20),
-                         QStringLiteral("Log data copied to the clipboad"));
+    platform::Desktop &desktop = platform::desktop();
+    desktop.setClipboardText(withCarriageReturns(activityLog_->toPlainText()));
+    desktop.showTooltip(desktop.pointerPosition() + QPoint(0, 20),
+                        QStringLiteral("Log data copied to the clipboad"));
 }
 
 void logwindow::clearLog_Action()
@@ -212,7 +213,7 @@ void logwindow::Event_Close()
 
 void logwindow::logdata(const QString &tag, const QString &text)
 {
-    pendingLines_ += logLine(tag, platform::services().dateTimeText(), text);
+    pendingLines_ += logLine(tag, platform::clock().dateTimeText(), text);
     if (appendQueued_)
         return;
     appendQueued_ = true;

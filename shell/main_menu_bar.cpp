@@ -1,6 +1,6 @@
 #include "shell/main_menu_bar.h"
 
-#include "platform/services.h"
+#include "platform/desktop.h"
 #include "shell/app.h"
 
 #include <QAction>
@@ -165,5 +165,5 @@ void requestQuit()
     if (App *app = App::instance())
         app->quitRoad();
     else
-        platform::services().quit(0);
+        platform::desktop().quit(0);
 }

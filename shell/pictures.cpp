@@ -1,6 +1,6 @@
 #include "shell/pictures.h"
 
-#include "platform/services.h"
+#include "platform/resources.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -44,7 +44,7 @@ QPixmap cachedPicture(Slot slot)
     QPixmap &pic = caches()[slot];
     if (pic.isNull()) {
         registerPictureResources();
-        pic = platform::services().picture(QString::fromLatin1(names[slot]));
+        pic = platform::resources().picture(QString::fromLatin1(names[slot]));
     }
     return pic;
 }

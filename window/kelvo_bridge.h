@@ -3,6 +3,7 @@
 // (both serial ports, the relay socket, the three timers) and the bridge state they share.
 // The bridge core's methods are defined by concern in core/, the window's own in window/.
 
+#include "core/relay_settings.h"
 #include "core/rules/command_filter.h"
 
 #include <QByteArray>
@@ -73,6 +74,10 @@ public:
     // The two pages of bridgeUI, by index.
     static constexpr int mainPage = 0;
     static constexpr int prefsPage = 1;
+
+    // Where Connect reaches the relay (and the key link's host): the build's relay unless set
+    // otherwise before Connect.
+    kelvo::RelaySettings relaySettings = kelvo::RelaySettings::fromBuildSettings();
 
     // Control accessors: each returns its control as kept when it was created (null once gone).
     [[nodiscard]] platform::SerialPort *kelvoserial() const;

@@ -4,7 +4,7 @@
 
 #include "window/preferences_page.h"
 
-#include "platform/services.h"
+#include "platform/dialogs.h"
 #include "shell/preference_keys.h"
 #include "shell/preferences_module.h"
 #include "window/kelvo_bridge.h"
@@ -66,8 +66,8 @@ void KelvoBridge::savePrefs_Action()
         saved = prefs->Save();
     }
     if (!saved)
-        platform::services().msgBox(QStringLiteral("Could not save preferences"),
-                                    platform::msgBoxCautionOk, QString());
+        platform::dialogs().msgBox(QStringLiteral("Could not save preferences"),
+                                   platform::MsgBoxCode::CautionOk, QString());
     bridgeUI()->setCurrentIndex(mainPage);
 }
 

@@ -21,6 +21,7 @@ class KeySharing : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        window->relaySettings.host = QStringLiteral("localhost");
         services.pointer = {300, 400};
         QApplication::clipboard()->setText(sentinel);
     }

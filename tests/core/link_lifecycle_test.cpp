@@ -3,6 +3,7 @@
 // (201, 500) are not sent here: where a test needs their effect it sets the flags they set.
 
 #include "core/rules/welcome_text.h"
+#include "platform/dialogs.h"
 #include "shell/pictures.h"
 #include "shell/preferences_module.h"
 #include "shell/preferences_test_home.h"
@@ -115,7 +116,7 @@ TEST_P(ConnectButton, ActsByTheFlagsNotByTheCaption)
         const ScriptedServices::ShownBox &box = f.services.boxes.front();
         EXPECT_EQ(box.kind, ScriptedServices::BoxKind::coded);
         EXPECT_EQ(box.text, openFailedText);
-        EXPECT_EQ(box.code, 48);
+        EXPECT_EQ(box.code, platform::MsgBoxCode::CautionOk);
         EXPECT_TRUE(box.title.isEmpty());
         EXPECT_EQ(loggedAtBox, expectedLog); // logged before the box
     } else {

@@ -4,6 +4,8 @@
 
 #include "core/relay_protocol_fixture.h"
 
+#include "platform/dialogs.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -263,7 +265,7 @@ TEST_F(PingTick, NoResponseRetryAsksAgainAndKeepsTicking)
     int shown = 0;
     services.onBox = [&](const ScriptedServices::ShownBox &box) {
         EXPECT_EQ(box.kind, ScriptedServices::BoxKind::coded);
-        EXPECT_EQ(box.code, 53);
+        EXPECT_EQ(box.code, platform::MsgBoxCode::CautionRetryCancel);
         EXPECT_TRUE(box.title.isEmpty());
         EXPECT_EQ(box.text, QStringLiteral("No response from the Q6. Please check the connection then click Retry, "
                                            "or click Cancel to disconnect"));
@@ -281,7 +283,7 @@ TEST_F(PingTick, NoResponseRetryAsksAgainAndKeepsTicking)
 TEST_F(PingTick, NoResponseCancelDisconnects)
 {
     window->itsAlive = false;
-    services.pushAnswer(platform::msgBoxCancel);
+    services.pushAnswer(platform::MsgBoxAnswer::Cancel);
     tick();
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_FALSE(window->ping()->Enabled());
@@ -304,7 +306,7 @@ TEST_F(PingTick, RelayDownStopsTheTickButBothChecksStillRun)
     tick();
     ASSERT_EQ(services.boxes.size(), 2u);
     EXPECT_EQ(services.boxes[0].kind, ScriptedServices::BoxKind::plain);
-    EXPECT_EQ(services.boxes[1].code, 53);
+    EXPECT_EQ(services.boxes[1].code, platform::MsgBoxCode::CautionRetryCancel);
     EXPECT_EQ(window->pcount, 6) << "no count with the relay down";
     EXPECT_FALSE(window->fadetimer()->isArmed());
     ASSERT_TRUE(unit.waitForCommands(2));

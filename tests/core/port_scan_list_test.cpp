@@ -1,5 +1,6 @@
 // Listing the machine's ports in the port list, with the stored port preselected.
 
+#include "platform/port_list.h"
 #include "shell/preferences_module.h"
 #include "shell/preferences_test_home.h"
 #include "support/scripted_services.h"

@@ -1,6 +1,7 @@
 // The port scan on simulated units: every port's turn, the test of the answer, both endings.
 // Turns are ended by firing probeTimer by hand, so a scan of four ports runs in milliseconds.
 
+#include "platform/dialogs.h"
 #include "platform/serial_port.h"
 #include "platform/timer.h"
 #include "shell/log_window.h"
@@ -183,7 +184,7 @@ TEST_P(FullScan, FourPortsNoUnit)
     EXPECT_TRUE(sawBox);
     const ScriptedServices::ShownBox &box = services.boxes.front();
     EXPECT_EQ(box.kind, ScriptedServices::BoxKind::coded);
-    EXPECT_EQ(box.code, platform::msgBoxCautionOk);
+    EXPECT_EQ(box.code, platform::MsgBoxCode::CautionOk);
     EXPECT_TRUE(box.title.isEmpty());
     EXPECT_EQ(box.text, noUnitText);
     EXPECT_TRUE(window->connectButton()->isEnabled());

@@ -100,9 +100,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(relay.listen());
-        services.port = relay.port();
         services.ports = {unit.listedName()};
         window = std::make_unique<KelvoBridge>();
+        window->relaySettings = relay.settings();
         window->portselector()->clear();
         window->portselector()->addItem(unit.listedName());
         window->portselector()->setCurrentIndex(0);
@@ -116,7 +116,7 @@ protected:
         clearLog();
     }
 
-    // Services first: the window and its sockets use the scripted ones from the start.
+    // Services first: the window uses the scripted ones from the start.
     ScriptedServices services;
     TlsTestRelay relay;
     Q6Simulator unit;
@@ -133,8 +133,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(relay.listen());
-        services.port = relay.port();
         window = std::make_unique<KelvoBridge>();
+        window->relaySettings = relay.settings();
         window->logging = true;
         platform::SerialPort *port = window->kelvoserial();
         port->setSerialPort(unit.portPath());
@@ -142,6 +142,7 @@ protected:
         platform::TlsSocket *socket = window->kelvoconnect();
         socket->Address = TlsTestRelay::host();
         socket->Port = relay.port();
+        socket->setExtraCaCertificates(TlsTestRelay::caCertificates());
         socket->Connect();
         ASSERT_TRUE(relay.waitForLineMatching(QRegularExpression(QStringLiteral("^;getkey:"))));
         ASSERT_TRUE(window->serverconnected);

@@ -4,6 +4,7 @@
 #include "core/relay_protocol_fixture.h"
 
 #include "build_settings.h"
+#include "platform/dialogs.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -266,7 +267,7 @@ TEST_F(LinkedBridge, Code500ClosesTheRelayLinkAfterItsBoxAndKeepsTheUnitPort)
     services.onBox = [&](const ScriptedServices::ShownBox &box) {
         EXPECT_EQ(box.kind, ScriptedServices::BoxKind::coded);
         EXPECT_EQ(box.text, QStringLiteral("Server reported a serious error"));
-        EXPECT_EQ(box.code, 48);
+        EXPECT_EQ(box.code, platform::MsgBoxCode::CautionOk);
         EXPECT_TRUE(box.title.isEmpty());
         EXPECT_FALSE(window->linked);
         EXPECT_FALSE(window->stopButton()->isEnabled());

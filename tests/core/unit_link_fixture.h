@@ -70,9 +70,9 @@ public:
     {
         if (!relay.listen())
             ADD_FAILURE() << "test relay does not listen";
-        services.port = relay.port();
         services.ports = {unit.listedName()};
         window = std::make_unique<KelvoBridge>();
+        window->relaySettings = relay.settings();
         window->portselector()->addItem(unit.listedName());
         window->logging = true;
         logwindow::instance()->clearLog_Action();
@@ -123,7 +123,7 @@ public:
         return true;
     }
 
-    // Declared first: the window and its sockets use the scripted services from the start.
+    // Declared first: the window uses the scripted services from the start.
     ScriptedServices services;
     Q6Simulator unit;
     TlsTestRelay relay;

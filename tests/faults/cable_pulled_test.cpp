@@ -3,6 +3,8 @@
 
 #include "fault_bridge.h"
 
+#include "platform/dialogs.h"
+
 namespace {
 
 using faulttest::FaultBridge;
@@ -39,7 +41,7 @@ TEST_F(CablePulled, OneErrorLineAnIdleProcessAndTheNextTickAsksRetryOrCancel)
     EXPECT_TRUE(window->ping()->isArmed());
 
     // The next tick polls the gone unit, then finds it silent.
-    services.pushAnswer(platform::msgBoxCancel);
+    services.pushAnswer(platform::MsgBoxAnswer::Cancel);
     bool stateAtBox = false;
     services.onBox = [&](const ScriptedServices::ShownBox &) {
         stateAtBox = !window->ping()->Enabled() && window->serverconnected;
@@ -47,7 +49,7 @@ TEST_F(CablePulled, OneErrorLineAnIdleProcessAndTheNextTickAsksRetryOrCancel)
     tick();
     ASSERT_EQ(services.boxes.size(), 1u);
     const auto &box = services.boxes.front();
-    EXPECT_EQ(box.code, platform::msgBoxCautionRetryCancel);
+    EXPECT_EQ(box.code, platform::MsgBoxCode::CautionRetryCancel);
     EXPECT_EQ(box.text, faulttest::noResponseText);
     EXPECT_TRUE(box.title.isEmpty());
     EXPECT_TRUE(stateAtBox) << "ping must be off while the box waits";
@@ -80,7 +82,7 @@ TEST_F(CablePulled, ConnectAfterTheCancelUsesTheUnitAgain)
     ASSERT_FALSE(HasFatalFailure());
     unit.hangUp();
     ASSERT_TRUE(faulttest::waitUntil([this] { return window->lastRead == 0; }));
-    services.pushAnswer(platform::msgBoxCancel);
+    services.pushAnswer(platform::MsgBoxAnswer::Cancel);
     tick();
     ASSERT_TRUE(relay.waitForLine(";quit"));
     ASSERT_FALSE(window->serverconnected);

@@ -6,6 +6,7 @@
 #include "core/relay_protocol_fixture.h"
 
 #include "build_settings.h"
+#include "platform/dialogs.h"
 
 #include <QComboBox>
 #include <QDeadlineTimer>
@@ -104,7 +105,7 @@ protected:
     [[nodiscard]] qsizetype noResponseBoxes() const
     {
         return std::count_if(services.boxes.begin(), services.boxes.end(), [](const auto &box) {
-            return box.code == platform::msgBoxCautionRetryCancel;
+            return box.code == platform::MsgBoxCode::CautionRetryCancel;
         });
     }
 };

@@ -1,6 +1,7 @@
 // The preferences file under faults on a real, temporary application-data folder: a save that
 // cannot be written, the process killed in the middle of saves, and a damaged file at start-up.
 
+#include "platform/dialogs.h"
 #include "shell/app.h"
 #include "shell/json_reader.h"
 #include "shell/json_writer.h"
@@ -48,7 +49,7 @@ protected:
     {
         int count = 0;
         for (const auto &box : services.boxes)
-            count += box.text == text && box.code == platform::msgBoxCautionOk ? 1 : 0;
+            count += box.text == text && box.code == platform::MsgBoxCode::CautionOk ? 1 : 0;
         return count;
     }
 };
@@ -248,7 +249,7 @@ TEST_F(PreferencesFaults, ADamagedFileAtStartUpGivesTheDefaultsAndIsKeptUntilThe
         const QString kept = filePath() + QStringLiteral(".damaged")
             + (keptSoFar.isEmpty() ? QString() : u'.' + QString::number(keptSoFar.size() + 1));
         ASSERT_EQ(services.boxes.size(), 1u);
-        EXPECT_EQ(services.boxes.front().code, platform::msgBoxCautionOk);
+        EXPECT_EQ(services.boxes.front().code, platform::MsgBoxCode::CautionOk);
         EXPECT_TRUE(services.boxes.front().title.isEmpty());
         EXPECT_EQ(services.boxes.front().text,
                   QStringLiteral("The saved preferences could not be read, so the default settings are in force, "

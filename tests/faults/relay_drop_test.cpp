@@ -88,7 +88,7 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
         // A port where nothing listens any more.
         QTcpServer closed;
         ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
-        services.port = closed.serverPort();
+        window->relaySettings.port = closed.serverPort();
         closed.close();
         bridgetest::clearLog();
         unit.clearRecords();
@@ -98,7 +98,7 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
     }
     case DropIn::RelayPending:
         ASSERT_TRUE(dropper.server.listen(QHostAddress::LocalHost, 0));
-        services.port = dropper.server.serverPort();
+        window->relaySettings.port = dropper.server.serverPort();
         // The drop can come at once: records are cleared before it, not after.
         bridgetest::clearLog();
         unit.clearRecords();
@@ -153,7 +153,7 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
 
     // One press connects again; the relay gets its key request on a new connection and the
     // key exchange runs afresh.
-    services.port = relay.port();
+    window->relaySettings.port = relay.port();
     connectToRelay();
     ASSERT_FALSE(HasFatalFailure());
     exchangeKey("NEWK-EYNE-WKEY-NE");
@@ -210,7 +210,7 @@ TEST_P(BadCertificate, NothingIsSentThePingStopsAndConnectRecoversOnceTheCertifi
     // The relay fixed; one press (the relay link is still down) connects again.
     relay.setCertificate(TlsTestRelay::Certificate::Trusted);
     ASSERT_TRUE(relay.listen());
-    services.port = relay.port();
+    window->relaySettings.port = relay.port();
     connectToRelay();
     ASSERT_FALSE(HasFatalFailure());
     exchangeKey("GOOD-CERT-KEY1-23");

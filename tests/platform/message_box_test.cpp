@@ -1,6 +1,6 @@
 // The production message boxes under offscreen: buttons, icon, plain text and result codes.
 
-#include "platform/services.h"
+#include "platform/dialogs.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -37,7 +37,7 @@ TEST(MessageBox, PlainFormShowsOkWithoutIconAsPlainText)
 {
     SeenBox seen;
     answerNextBox(QMessageBox::Ok, seen);
-    platform::services().msgBox(QStringLiteral("<b>Port</b> busy"));
+    platform::dialogs().msgBox(QStringLiteral("<b>Port</b> busy"));
     EXPECT_EQ(seen.icon, QMessageBox::NoIcon);
     EXPECT_EQ(seen.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     EXPECT_EQ(seen.format, Qt::PlainText);
@@ -46,22 +46,25 @@ TEST(MessageBox, PlainFormShowsOkWithoutIconAsPlainText)
 
 TEST(MessageBox, CodedFormButtonsAndResults)
 {
+    using platform::MsgBoxAnswer;
+    using platform::MsgBoxCode;
     struct Case {
-        int code;
+        MsgBoxCode code;
         QMessageBox::StandardButton press;
         QMessageBox::StandardButtons buttons;
-        int result;
+        MsgBoxAnswer result;
     };
     const Case cases[] = {
-        {48, QMessageBox::Ok, QMessageBox::Ok, platform::msgBoxOk},
-        {53, QMessageBox::Retry, QMessageBox::Retry | QMessageBox::Cancel, platform::msgBoxRetry},
-        {53, QMessageBox::Cancel, QMessageBox::Retry | QMessageBox::Cancel, platform::msgBoxCancel},
+        {MsgBoxCode::CautionOk, QMessageBox::Ok, QMessageBox::Ok, MsgBoxAnswer::Ok},
+        {MsgBoxCode::CautionRetryCancel, QMessageBox::Retry, QMessageBox::Retry | QMessageBox::Cancel, MsgBoxAnswer::Retry},
+        {MsgBoxCode::CautionRetryCancel, QMessageBox::Cancel, QMessageBox::Retry | QMessageBox::Cancel, MsgBoxAnswer::Cancel},
     };
     for (const Case &c : cases) {
         SeenBox seen;
         answerNextBox(c.press, seen);
-        const int result = platform::services().msgBox(QStringLiteral("No answer & <i>retry</i>?"), c.code, QString());
-        EXPECT_EQ(result, c.result) << c.code;
+        const MsgBoxAnswer result =
+            platform::dialogs().msgBox(QStringLiteral("No answer & <i>retry</i>?"), c.code, QString());
+        EXPECT_EQ(result, c.result) << static_cast<int>(c.code);
         EXPECT_EQ(seen.icon, QMessageBox::Warning);
         EXPECT_EQ(seen.buttons, c.buttons);
         EXPECT_EQ(seen.format, Qt::PlainText);

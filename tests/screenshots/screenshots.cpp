@@ -9,6 +9,7 @@
 // The store lives in a temporary folder; one fake port is listed so the start-up opens the
 // window without its no-port warning.
 
+#include "platform/clock.h"
 #include "shell/about_window.h"
 #include "shell/app.h"
 #include "shell/log_window.h"
@@ -63,13 +64,13 @@ void connectTo(KelvoBridge &window, const Q6Simulator &unit)
 }
 
 // Remote control through the test relay, then the relay drops the connection.
-bool showRelayLost(KelvoBridge &window, ScriptedServices &services)
+bool showRelayLost(KelvoBridge &window)
 {
     Q6Simulator unit;
     TlsTestRelay relay;
     if (!relay.listen())
         return false;
-    services.port = relay.port();
+    window.relaySettings = relay.settings();
     connectTo(window, unit);
     if (!relay.waitForLineMatching(QRegularExpression(QStringLiteral("^;getkey:"))))
         return false;
@@ -83,12 +84,13 @@ bool showRelayLost(KelvoBridge &window, ScriptedServices &services)
 }
 
 // Connect with nothing listening at the relay's port.
-bool showRelayNotReached(KelvoBridge &window, ScriptedServices &services, Q6Simulator &unit)
+bool showRelayNotReached(KelvoBridge &window, Q6Simulator &unit)
 {
     QTcpServer closed;
     if (!closed.listen(QHostAddress::LocalHost, 0))
         return false;
-    services.port = closed.serverPort();
+    window.relaySettings.host = TlsTestRelay::host();
+    window.relaySettings.port = closed.serverPort();
     closed.close();
     connectTo(window, unit);
     return QTest::qWaitFor(
@@ -166,8 +168,8 @@ int main(int argc, char **argv)
     box.show();
     written = save(box, folder, "message_box") && written;
 
-    written = showRelayLost(window, services) && save(window, folder, "relay_lost") && written;
+    written = showRelayLost(window) && save(window, folder, "relay_lost") && written;
     Q6Simulator unit;
-    written = showRelayNotReached(window, services, unit) && save(window, folder, "relay_not_reached") && written;
+    written = showRelayNotReached(window, unit) && save(window, folder, "relay_not_reached") && written;
     return written ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 
 #include "app_test_fixture.h"
 
+#include "platform/dialogs.h"
 #include "shell/main_menu_bar.h"
 
 #include <QAction>
@@ -93,7 +94,7 @@ TEST_P(QuitRoadTest, AFailingSaveShowsOneBoxFromEachEventAndStillEnds)
     EXPECT_EQ(loopRunningAtBox, (std::vector<bool>{GetParam().cancelCloseWhileLoopRuns, false}));
     for (const auto &box : services.boxes)
         if (box.text == couldNotSaveMessage()) {
-            EXPECT_EQ(box.code, 48);
+            EXPECT_EQ(box.code, platform::MsgBoxCode::CautionOk);
             EXPECT_TRUE(box.title.isEmpty());
         }
     EXPECT_EQ(services.quitRequests, QList<int>{0});

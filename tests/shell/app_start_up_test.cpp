@@ -4,6 +4,7 @@
 #include "app_test_fixture.h"
 
 #include "build_settings.h"
+#include "platform/dialogs.h"
 #include "shell/main_menu_bar.h"
 #include "shell/preferences_module.h"
 
@@ -38,7 +39,7 @@ TEST_F(AppTest, NoSerialPortWarnsOnceRequestsTheQuitAndStillMakesTheStore)
     EXPECT_EQ(box.text, QStringLiteral(
         "No serial ports found. Have you plugged in the Brevant cable, and installed any "
         "drivers? Check your connections and restart Kelvo Connect"));
-    EXPECT_EQ(box.code, 48);
+    EXPECT_EQ(box.code, platform::MsgBoxCode::CautionOk);
     EXPECT_TRUE(box.title.isEmpty());
     EXPECT_EQ(services.quitRequests, QList<int>{0});
     ASSERT_NE(Preferences(), nullptr);

@@ -2,6 +2,7 @@
 // A temporary preferences home, scripted services and clean windows for tests of the
 // application object; helpers that run the real event loop until the quit road ends it.
 
+#include "platform/desktop.h"
 #include "shell/about_window.h"
 #include "shell/app.h"
 #include "shell/log_window.h"
@@ -23,7 +24,7 @@ public:
     void quit(int exitStatus) override
     {
         ScriptedServices::quit(exitStatus);
-        platform::Services::quit(exitStatus);
+        platform::Desktop::quit(exitStatus);
     }
 };
 

@@ -1,4 +1,7 @@
-#include "platform/services.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/dialogs.h"
+#include "platform/port_list.h"
 #include "shell/log_window.h"
 #include "window/kelvo_bridge.h"
 
@@ -16,7 +19,10 @@
 namespace {
 
 // A fixed clock text and pointer; clipboard and tooltips recorded; no dialog ever blocks.
-class LogServices : public platform::Services {
+class LogServices : public platform::Clock,
+                    public platform::Dialogs,
+                    public platform::Desktop,
+                    public platform::PortList {
 public:
     QString dateTimeText() const override { return QStringLiteral("10/12/2026 09:50"); }
     void setClipboardText(const QString &text) override { clipboard = text; }
@@ -28,7 +34,10 @@ public:
     QPoint pointerPosition() const override { return {300, 200}; }
     QStringList serialPortNames() const override { return {}; }
     void msgBox(const QString &) override {}
-    int msgBox(const QString &, int, const QString &) override { return platform::msgBoxCancel; }
+    platform::MsgBoxAnswer msgBox(const QString &, platform::MsgBoxCode, const QString &) override
+    {
+        return platform::MsgBoxAnswer::Cancel;
+    }
 
     QString clipboard = QStringLiteral("untouched");
     QString tooltip;
@@ -42,7 +51,13 @@ void deleteClosedWindows()
 
 class LogWindow : public ::testing::Test {
 protected:
-    void SetUp() override { platform::setServices(&services); }
+    void SetUp() override
+    {
+        platform::setClock(&services);
+        platform::setDialogs(&services);
+        platform::setDesktop(&services);
+        platform::setPortList(&services);
+    }
     void TearDown() override
     {
         if (logwindow *open = logwindow::openInstance())
@@ -50,7 +65,10 @@ protected:
         if (KelvoBridge *bridge = KelvoBridge::openInstance())
             bridge->close();
         deleteClosedWindows();
-        platform::setServices(nullptr);
+        platform::setClock(nullptr);
+        platform::setDialogs(nullptr);
+        platform::setDesktop(nullptr);
+        platform::setPortList(nullptr);
     }
     // The text as the user sees it once control is back in the event loop.
     static QString text()

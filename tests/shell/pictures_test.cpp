@@ -1,4 +1,4 @@
-#include "platform/services.h"
+#include "platform/resources.h"
 #include "shell/pictures.h"
 
 #include <QHash>
@@ -9,12 +9,12 @@
 namespace {
 
 // Real resources, with every read counted and chosen names made to give nothing.
-class CountingServices : public platform::Services {
+class CountingResources : public platform::Resources {
 public:
     QPixmap picture(const QString &name) const override
     {
         ++reads[name];
-        return missing.contains(name) ? QPixmap() : Services::picture(name);
+        return missing.contains(name) ? QPixmap() : Resources::picture(name);
     }
     mutable QHash<QString, int> reads;
     QSet<QString> missing;
@@ -25,14 +25,14 @@ protected:
     void SetUp() override
     {
         pictures::releaseAll();
-        platform::setServices(&services);
+        platform::setResources(&resources);
     }
     void TearDown() override
     {
-        platform::setServices(nullptr);
+        platform::setResources(nullptr);
         pictures::releaseAll();
     }
-    CountingServices services;
+    CountingResources resources;
 };
 
 TEST_F(Pictures, ReadOnceThenKept)
@@ -41,23 +41,23 @@ TEST_F(Pictures, ReadOnceThenKept)
     const QPixmap second = pictures::batterylow();
     ASSERT_FALSE(first.isNull());
     EXPECT_EQ(first.cacheKey(), second.cacheKey());
-    EXPECT_EQ(services.reads.value(QStringLiteral("batterylow")), 1);
-    EXPECT_EQ(services.reads.size(), 1); // no other picture was touched
+    EXPECT_EQ(resources.reads.value(QStringLiteral("batterylow")), 1);
+    EXPECT_EQ(resources.reads.size(), 1); // no other picture was touched
 }
 
 TEST_F(Pictures, AMissingPictureIsTriedAgainAndOthersAreUnaffected)
 {
-    services.missing << QStringLiteral("battery50");
+    resources.missing << QStringLiteral("battery50");
     EXPECT_TRUE(pictures::battery50().isNull());
     EXPECT_TRUE(pictures::battery50().isNull());
-    EXPECT_EQ(services.reads.value(QStringLiteral("battery50")), 2);
+    EXPECT_EQ(resources.reads.value(QStringLiteral("battery50")), 2);
     EXPECT_FALSE(pictures::battery25().isNull());
 
-    services.missing.clear();
+    resources.missing.clear();
     EXPECT_FALSE(pictures::battery50().isNull());
     EXPECT_FALSE(pictures::battery50().isNull());
-    EXPECT_EQ(services.reads.value(QStringLiteral("battery50")), 3);
-    EXPECT_EQ(services.reads.value(QStringLiteral("battery25")), 1);
+    EXPECT_EQ(resources.reads.value(QStringLiteral("battery50")), 3);
+    EXPECT_EQ(resources.reads.value(QStringLiteral("battery25")), 1);
 }
 
 TEST_F(Pictures, AllSixResourcesLoad)
@@ -81,9 +81,9 @@ TEST_F(Pictures, EachBatteryLevelShowsItsPicture)
     };
     for (const auto &c : levels) {
         pictures::releaseAll();
-        services.reads.clear();
+        resources.reads.clear();
         EXPECT_FALSE(pictures::battery(c.level).isNull()) << c.name;
-        EXPECT_EQ(services.reads.keys(), QList<QString>{QString::fromLatin1(c.name)});
+        EXPECT_EQ(resources.reads.keys(), QList<QString>{QString::fromLatin1(c.name)});
     }
 }
 

@@ -1,8 +1,5 @@
 #include "support/scripted_services.h"
 
-#include <QFile>
-#include <QSslCertificate>
-
 QString testCertPath(const QString &fileName)
 {
     return QStringLiteral(KELVO_TEST_CERT_DIR "/") + fileName;
@@ -10,25 +7,34 @@ QString testCertPath(const QString &fileName)
 
 ScriptedServices::ScriptedServices()
 {
-    platform::setServices(this);
+    platform::setClock(this);
+    platform::setDialogs(this);
+    platform::setDesktop(this);
+    platform::setPortList(this);
+    platform::setTimerDriver(this);
 }
 
 ScriptedServices::~ScriptedServices()
 {
-    platform::setServices(nullptr);
+    platform::setClock(nullptr);
+    platform::setDialogs(nullptr);
+    platform::setDesktop(nullptr);
+    platform::setPortList(nullptr);
+    platform::setTimerDriver(nullptr);
 }
 
 void ScriptedServices::msgBox(const QString &text)
 {
-    boxes.push_back({BoxKind::plain, text, 0, QString(), platform::msgBoxOk, nextOrdinal()});
+    boxes.push_back({BoxKind::plain, text, std::nullopt, QString(), platform::MsgBoxAnswer::Ok, nextOrdinal()});
     const ShownBox shown = boxes.back();
     if (onBox)
         onBox(shown);
 }
 
-int ScriptedServices::msgBox(const QString &text, int code, const QString &title)
+platform::MsgBoxAnswer ScriptedServices::msgBox(const QString &text, platform::MsgBoxCode code, const QString &title)
 {
-    int answer = code == platform::msgBoxCautionRetryCancel ? platform::msgBoxRetry : platform::msgBoxOk;
+    platform::MsgBoxAnswer answer = code == platform::MsgBoxCode::CautionRetryCancel ? platform::MsgBoxAnswer::Retry
+                                                                                      : platform::MsgBoxAnswer::Ok;
     if (!answers_.isEmpty())
         answer = answers_.dequeue();
     boxes.push_back({BoxKind::coded, text, code, title, answer, nextOrdinal()});
@@ -44,7 +50,8 @@ void ScriptedServices::showTooltip(const QPoint &screenPosition, const QString &
     tooltips.push_back({screenPosition, text, nextOrdinal()});
 }
 
-QList<QSslCertificate> ScriptedServices::extraCaCertificates() const
+void ScriptedServices::start(QTimer &timer, int periodMs, bool single)
 {
-    return QSslCertificate::fromPath(testCertPath(QStringLiteral("ca.pem")));
+    if (realTimers)
+        platform::TimerDriver::start(timer, periodMs, single);
 }

@@ -1,12 +1,16 @@
 #pragma once
-// Platform services for tests: Qt for everything but what a test must control. Installs
-// itself on construction and restores the production services on destruction.
-// Message boxes are recorded and answered from a script, never shown; the clock, the port
-// list, the pointer and the relay endpoint are settable; web addresses, tooltips and quit
-// requests are recorded only; timers fire only through Timer::fire() unless real-time
-// timers are switched on.
+// The platform seams for tests, in one object: Qt for everything but what a test must control.
+// Installs itself as the clock, the dialogs, the desktop, the port list and the timer driver on
+// construction, and restores the production ones on destruction.
+// Message boxes are recorded and answered from a script, never shown; the clock, the port list
+// and the pointer are settable; web addresses, tooltips and quit requests are recorded only;
+// timers fire only through Timer::fire() unless real-time timers are switched on.
 
-#include "platform/services.h"
+#include "platform/clock.h"
+#include "platform/desktop.h"
+#include "platform/dialogs.h"
+#include "platform/port_list.h"
+#include "platform/timer_driver.h"
 
 #include <QList>
 #include <QPoint>
@@ -16,18 +20,24 @@
 #include <QUrl>
 
 #include <functional>
+#include <optional>
+#include <ostream>
 #include <vector>
 
-class ScriptedServices : public platform::Services {
+class ScriptedServices : public platform::Clock,
+                         public platform::Dialogs,
+                         public platform::Desktop,
+                         public platform::PortList,
+                         public platform::TimerDriver {
 public:
     enum class BoxKind { plain, coded };
     struct ShownBox {
         BoxKind kind;
         QString text;
-        int code;      // 0 for the plain form
-        QString title; // empty for the plain form
-        int answer;    // what the box returned (msgBoxOk for the plain form)
-        int ordinal;   // position among every recorded event, see nextOrdinal()
+        std::optional<platform::MsgBoxCode> code; // none for the plain form
+        QString title;                            // empty for the plain form
+        platform::MsgBoxAnswer answer;            // what the box returned (Ok for the plain form)
+        int ordinal;                              // position among every recorded event, see nextOrdinal()
     };
     struct ShownTooltip {
         QPoint position;
@@ -41,16 +51,15 @@ public:
     ScriptedServices &operator=(const ScriptedServices &) = delete;
 
     // --- scripting ---
-    // Answers for the coded boxes, first in first out; with none queued a box answers
-    // msgBoxOk for 48 and msgBoxRetry for 53.
-    void pushAnswer(int answer) { answers_.enqueue(answer); }
+    // Answers for the coded boxes, first in first out; with none queued a box answers Ok,
+    // or Retry where it offers Retry.
+    void pushAnswer(platform::MsgBoxAnswer answer) { answers_.enqueue(answer); }
     // Runs while a box "is shown", before it returns: lets a test look at the state then.
     std::function<void(const ShownBox &)> onBox;
     double clock = 1'700'000'000.0;
     QString dateText = QStringLiteral("2023-11-14 22:13:20");
     QStringList ports;
     QPoint pointer {100, 200};
-    quint16 port = 0;
     bool realTimers = false;
 
     // --- records ---
@@ -62,25 +71,28 @@ public:
     // their own events (e.g. a log line seen) to compare order.
     int nextOrdinal() { return ordinal_++; }
 
-    // --- the services ---
-    [[nodiscard]] QStringList serialPortNames() const override { return ports; }
+    // --- the seams ---
+    [[nodiscard]] double now() const override { return clock; }
+    [[nodiscard]] QString dateTimeText() const override { return dateText; }
     void msgBox(const QString &text) override;
-    int msgBox(const QString &text, int code, const QString &title) override;
+    platform::MsgBoxAnswer msgBox(const QString &text, platform::MsgBoxCode code, const QString &title) override;
     void showTooltip(const QPoint &screenPosition, const QString &text) override;
     [[nodiscard]] QPoint pointerPosition() const override { return pointer; }
     void openUrl(const QUrl &address) override { openedUrls << address; }
-    [[nodiscard]] double now() const override { return clock; }
-    [[nodiscard]] QString dateTimeText() const override { return dateText; }
-    [[nodiscard]] QString relayHost() const override { return QStringLiteral("localhost"); }
-    [[nodiscard]] quint16 relayPort() const override { return port; }
-    [[nodiscard]] QList<QSslCertificate> extraCaCertificates() const override;
-    [[nodiscard]] bool realTimeTimers() const override { return realTimers; }
     void quit(int exitStatus) override { quitRequests << exitStatus; }
+    [[nodiscard]] QStringList serialPortNames() const override { return ports; }
+    void start(QTimer &timer, int periodMs, bool single) override;
 
 private:
-    QQueue<int> answers_;
+    QQueue<platform::MsgBoxAnswer> answers_;
     int ordinal_ = 0;
 };
+
+namespace platform {
+// Readable failure messages for box codes and answers.
+inline void PrintTo(MsgBoxCode code, std::ostream *out) { *out << "MsgBoxCode " << static_cast<int>(code); }
+inline void PrintTo(MsgBoxAnswer answer, std::ostream *out) { *out << "MsgBoxAnswer " << static_cast<int>(answer); }
+} // namespace platform
 
 // The path of one of the test certificate files.
 [[nodiscard]] QString testCertPath(const QString &fileName);

@@ -62,6 +62,11 @@ QList<QSslCertificate> TlsTestRelay::caCertificates()
     return QSslCertificate::fromPath(certPath("ca.pem"));
 }
 
+kelvo::RelaySettings TlsTestRelay::settings() const
+{
+    return {host(), port(), caCertificates()};
+}
+
 void TlsTestRelay::setCertificate(Certificate certificate)
 {
     certificate_ = certificate;

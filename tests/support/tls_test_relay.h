@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 #include <QList>
+#include "core/relay_settings.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QRegularExpression>
@@ -38,6 +40,8 @@ public:
     [[nodiscard]] bool listen();
     [[nodiscard]] quint16 port() const;
     [[nodiscard]] static QString host() { return QStringLiteral("localhost"); }
+    // What points the bridge at this relay and makes it trust the test CA.
+    [[nodiscard]] kelvo::RelaySettings settings() const;
 
     // Connections accepted so far (counted at TCP accept, before any handshake).
     [[nodiscard]] int connectionCount() const { return connections_; }

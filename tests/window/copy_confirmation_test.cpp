@@ -2,6 +2,7 @@
 // sees them: a click on the key (handled at the press) and on the log's copy button (handled
 // at the release), clicked through the window system as a user clicks.
 
+#include "platform/desktop.h"
 #include "shell/log_window.h"
 #include "support/scripted_services.h"
 #include "window/kelvo_bridge.h"
@@ -26,7 +27,7 @@ public:
     void showTooltip(const QPoint &screenPosition, const QString &text) override
     {
         ScriptedServices::showTooltip(screenPosition, text);
-        platform::Services::showTooltip(screenPosition, text);
+        platform::Desktop::showTooltip(screenPosition, text);
     }
 };
 

@@ -3,6 +3,7 @@
 
 #include "window/kelvo_bridge.h"
 
+#include "platform/dialogs.h"
 #include "shell/preferences_module.h"
 #include "shell/preferences_test_home.h"
 #include "support/scripted_services.h"
@@ -189,7 +190,7 @@ TEST_F(PreferencesPage, AFailedSaveShowsOneBoxThenTheMainPageAndKeepsTheValues)
     const ScriptedServices::ShownBox &box = services.boxes.front();
     EXPECT_EQ(box.kind, ScriptedServices::BoxKind::coded);
     EXPECT_EQ(box.text, QStringLiteral("Could not save preferences"));
-    EXPECT_EQ(box.code, 48);
+    EXPECT_EQ(box.code, platform::MsgBoxCode::CautionOk);
     EXPECT_TRUE(box.title.isEmpty());
     EXPECT_EQ(pageWhileShown, 1);
     EXPECT_EQ(shownPage(), 0);

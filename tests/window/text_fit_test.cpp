@@ -3,7 +3,8 @@
 
 #include "core/rules/link_failure_text.h"
 #include "core/rules/welcome_text.h"
-#include "platform/services.h"
+#include "platform/clock.h"
+#include "platform/dialogs.h"
 #include "shell/about_window.h"
 #include "shell/log_window.h"
 #include "support/scripted_services.h"
@@ -299,7 +300,7 @@ TEST_F(TextFit, ScanMessageWithALongPortName)
             seen = label->text() == text ? overflow(*label, text) : "another text";
         box->accept();
     });
-    platform::Services().msgBox(text);
+    platform::Dialogs().msgBox(text);
     EXPECT_EQ(seen, "");
 }
 

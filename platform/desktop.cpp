@@ -1,0 +1,102 @@
+#include "platform/desktop.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QTimer>
+#include <QToolTip>
+
+namespace platform {
+
+namespace {
+
+Desktop *replacementDesktop = nullptr;
+
+// How long a tooltip that confirms an action stays.
+constexpr int tooltipShowMs = 2000;
+
+void showTooltipNow(const QPoint &screenPosition, const QString &text)
+{
+    QToolTip::showText(screenPosition, text, nullptr, QRect(), tooltipShowMs);
+}
+
+// A tooltip hides at the next mouse release. One asked for while a button is held (from a
+// press handler) waits for the release and then shows, so the user sees it.
+class TooltipAfterRelease : public QObject {
+public:
+    TooltipAfterRelease(const QPoint &screenPosition, const QString &text)
+        : QObject(qApp), m_position(screenPosition), m_text(text)
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonRelease
+            && QGuiApplication::mouseButtons() == Qt::NoButton && !m_released) {
+            m_released = true;
+            // After the release has been handled everywhere, or the tooltip would see it too.
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    showTooltipNow(m_position, m_text);
+                    deleteLater();
+                },
+                Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    QPoint m_position;
+    QString m_text;
+    bool m_released = false;
+};
+
+} // namespace
+
+Desktop::~Desktop() = default;
+
+void Desktop::setClipboardText(const QString &text)
+{
+    QApplication::clipboard()->setText(text);
+}
+
+void Desktop::showTooltip(const QPoint &screenPosition, const QString &text)
+{
+    if (QGuiApplication::mouseButtons() == Qt::NoButton)
+        showTooltipNow(screenPosition, text);
+    else
+        new TooltipAfterRelease(screenPosition, text); // owned by the application; goes once shown
+}
+
+QPoint Desktop::pointerPosition() const
+{
+    return QCursor::pos();
+}
+
+void Desktop::openUrl(const QUrl &address)
+{
+    QDesktopServices::openUrl(address);
+}
+
+void Desktop::quit(int exitStatus)
+{
+    // Queued, so the caller's handler finishes before the event loop ends.
+    QTimer::singleShot(0, qApp, [exitStatus] { QCoreApplication::exit(exitStatus); });
+}
+
+Desktop &desktop()
+{
+    static Desktop qtDesktop;
+    return replacementDesktop ? *replacementDesktop : qtDesktop;
+}
+
+void setDesktop(Desktop *replacement)
+{
+    replacementDesktop = replacement;
+}
+
+} // namespace platform
