@@ -64,6 +64,8 @@ TEST_P(MonitorInterval, PollsWhileLinkedOnItsTicks)
             ++polls;
             ASSERT_TRUE(unit.waitForCommands(polls)) << "tick " << t;
         }
+        // Logged as it is sent: this tick polled or did not, whatever the unit has seen yet.
+        EXPECT_EQ(log().count(QStringLiteral(">SERIAL|S")), polls) << "tick " << t;
         window->lastRead = window->lastWrite; // the unit counts as answering
     }
     settle();
