@@ -45,44 +45,20 @@ const QString defaultMaximum = QStringLiteral("100");
 
 namespace preferencesPage {
 
-void loadControls(KelvoBridge &window, std::span<const Setting> order)
+void loadControls(KelvoBridge &window)
 {
     const PreferencesModule::Prefs *prefs = PreferencesModule::Preferences();
-    for (const Setting setting : order) {
-        switch (setting) {
-        case Setting::maxA:
-            window.maxA()->setText(storedText(prefs, QStringLiteral("maxA"), defaultMaximum));
-            break;
-        case Setting::maxB:
-            window.maxB()->setText(storedText(prefs, QStringLiteral("maxB"), defaultMaximum));
-            break;
-        case Setting::limitA:
-            window.limitA()->setChecked(storedFlag(prefs, QStringLiteral("limitA")));
-            break;
-        case Setting::limitB:
-            window.limitB()->setChecked(storedFlag(prefs, QStringLiteral("limitB")));
-            break;
-        case Setting::power:
-            window.blockPower()->setChecked(storedFlag(prefs, QStringLiteral("power")));
-            break;
-        case Setting::program:
-            window.blockProgram()->setChecked(storedFlag(prefs, QStringLiteral("program")));
-            break;
-        case Setting::monitor: {
-            const qint64 index = storedMonitor(prefs);
-            window.monitor10(index)->setChecked(true);
-            window.prefmonitor = index;
-            break;
-        }
-        case Setting::slaveTimeout:
-            window.slaveTimeout()->setChecked(storedFlag(prefs, QStringLiteral("slaveTimeout")));
-            break;
-        case Setting::timeoutMinutes:
-            window.timeoutMinutes()->setText(
-                storedText(prefs, QStringLiteral("timeoutMinutes"), QString()));
-            break;
-        }
-    }
+    window.maxA()->setText(storedText(prefs, QStringLiteral("maxA"), defaultMaximum));
+    window.maxB()->setText(storedText(prefs, QStringLiteral("maxB"), defaultMaximum));
+    window.limitA()->setChecked(storedFlag(prefs, QStringLiteral("limitA")));
+    window.limitB()->setChecked(storedFlag(prefs, QStringLiteral("limitB")));
+    window.blockPower()->setChecked(storedFlag(prefs, QStringLiteral("power")));
+    window.blockProgram()->setChecked(storedFlag(prefs, QStringLiteral("program")));
+    const qint64 index = storedMonitor(prefs);
+    window.monitor10(index)->setChecked(true);
+    window.prefmonitor = index;
+    window.slaveTimeout()->setChecked(storedFlag(prefs, QStringLiteral("slaveTimeout")));
+    window.timeoutMinutes()->setText(storedText(prefs, QStringLiteral("timeoutMinutes"), QString()));
 }
 
 } // namespace preferencesPage
@@ -112,7 +88,7 @@ void KelvoBridge::savePrefs_Action()
 
 void KelvoBridge::exitPrefs_Action()
 {
-    preferencesPage::loadControls(*this, preferencesPage::cancelOrder);
+    preferencesPage::loadControls(*this);
     bridgeUI()->setCurrentIndex(mainPage);
 }
 

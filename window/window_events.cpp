@@ -110,7 +110,7 @@ void KelvoBridge::Event_Open()
 {
     portselector()->clear();
     enumeratePorts();
-    preferencesPage::loadControls(*this, preferencesPage::openOrder);
+    preferencesPage::loadControls(*this);
     setButtonIcon(QStringLiteral("red"));
     QComboBox *ports = portselector();
     ports->setGeometry(ports->x(), ports->y(), portListWidth, ports->height());
