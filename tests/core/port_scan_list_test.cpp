@@ -1,7 +1,7 @@
 // Listing the machine's ports in the port list, with the stored port preselected.
 
 #include "shell/preferences_module.h"
-#include "shell/preferences_test_home.h"
+#include "support/preferences_test_home.h"
 #include "support/scripted_services.h"
 #include "window/kelvo_bridge.h"
 

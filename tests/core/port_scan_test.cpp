@@ -5,7 +5,8 @@
 #include "platform/timer.h"
 #include "shell/log_window.h"
 #include "shell/preferences_module.h"
-#include "shell/preferences_test_home.h"
+#include "support/bridge_readers.h"
+#include "support/preferences_test_home.h"
 #include "support/q6_simulator.h"
 #include "support/scripted_services.h"
 #include "window/kelvo_bridge.h"
@@ -32,8 +33,8 @@ const QString noUnitText = QStringLiteral(
     "Scan completed. No Q6 found. Please check your Q6 is connected to the computer and turned on");
 const QString foundText = QStringLiteral("Scan completed. Your Q6 is connected to ");
 
-const QColor red(0xBC0002);
-const QColor grey(0x9E9FA3);
+const QString red = QStringLiteral("red");
+const QString grey = QStringLiteral("grey");
 
 // Two upper-case hex digits per byte, one blank between bytes, written out independently of
 // the code under test.
@@ -90,12 +91,9 @@ protected:
     // The texts of the log's lines, without tag and time; every line must carry " SERIAL".
     [[nodiscard]] QStringList serialLog() const
     {
-        const logwindow *log = logwindow::openInstance();
-        if (!log)
-            return {};
         const QString prefix = QStringLiteral(" SERIAL ") + services.dateText + QStringLiteral(": ");
         QStringList texts;
-        for (const QString &line : log->activityLog()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        for (const QString &line : test::logLines()) {
             EXPECT_TRUE(line.startsWith(prefix)) << line.toStdString();
             texts << line.mid(prefix.size());
         }
@@ -103,10 +101,7 @@ protected:
     }
     [[nodiscard]] QStringList dataLines() const { return serialLog().filter(QStringLiteral("Data received: ")); }
 
-    [[nodiscard]] QColor lamp() const
-    {
-        return window->connectButton()->icon().pixmap(QSize(40, 40)).toImage().pixelColor(27, 21);
-    }
+    [[nodiscard]] QString lamp() const { return test::lampOf(*window); }
     [[nodiscard]] QString status() const { return window->serverinfo()->text(); }
     [[nodiscard]] QString serial() const
     {

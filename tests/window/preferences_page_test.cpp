@@ -4,7 +4,7 @@
 #include "window/kelvo_bridge.h"
 
 #include "shell/preferences_module.h"
-#include "shell/preferences_test_home.h"
+#include "support/preferences_test_home.h"
 #include "support/scripted_services.h"
 
 #include <QCheckBox>
