@@ -46,14 +46,6 @@ const QString grey = QStringLiteral("grey");
     return digits.join(QLatin1Char(' '));
 }
 
-[[nodiscard]] QStringList rows(const QComboBox &list)
-{
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i)
-        names << list.itemText(i);
-    return names;
-}
-
 class PortScan : public PreferencesTestHome {
 protected:
     void SetUp() override
@@ -150,7 +142,7 @@ TEST_P(FullScan, FourPortsNoUnit)
     services.onBox = [&](const ScriptedServices::ShownBox &) {
         sawBox = true;
         // All ports are listed again before the box, the stored one selected; still scanning.
-        EXPECT_EQ(rows(*window->portselector()), services.ports);
+        EXPECT_EQ(test::portRows(*window), services.ports);
         EXPECT_EQ(window->portselector()->currentIndex(), 1);
         EXPECT_FALSE(window->connectButton()->isEnabled());
         EXPECT_EQ(lamp(), grey);
@@ -182,7 +174,7 @@ TEST_P(FullScan, FourPortsNoUnit)
     EXPECT_EQ(box.text, noUnitText);
     EXPECT_TRUE(window->connectButton()->isEnabled());
     EXPECT_EQ(lamp(), red);
-    EXPECT_EQ(rows(*window->portselector()), services.ports);
+    EXPECT_EQ(test::portRows(*window), services.ports);
     EXPECT_EQ(window->portselector()->currentIndex(), 1);
     EXPECT_EQ(serial(), name(1));
     EXPECT_FALSE(window->probe()->isOpen());
@@ -221,7 +213,7 @@ TEST_P(FullScan, FourPortsUnitOnPortTwo)
     ASSERT_TRUE(bufferReaches(unit(2).statusReply()));
 
     // Found at the answer, but the turn goes on: no box, still scanning, probe still open.
-    EXPECT_EQ(rows(*window->portselector()), QStringList{name(2)});
+    EXPECT_EQ(test::portRows(*window), QStringList{name(2)});
     EXPECT_EQ(window->portselector()->currentIndex(), 0);
     EXPECT_EQ(status(), QStringLiteral("Found a Q6 on ") + name(2));
     EXPECT_EQ(serial(), name(2));
@@ -239,7 +231,7 @@ TEST_P(FullScan, FourPortsUnitOnPortTwo)
     EXPECT_EQ(box.kind, ScriptedServices::BoxKind::plain);
     EXPECT_EQ(box.text, foundText + name(2));
     EXPECT_EQ(status(), QStringLiteral("Scan completed"));
-    EXPECT_EQ(rows(*window->portselector()), QStringList{name(2)});
+    EXPECT_EQ(test::portRows(*window), QStringList{name(2)});
     EXPECT_EQ(window->portselector()->currentIndex(), 0);
     EXPECT_EQ(serial(), name(2));
     EXPECT_EQ(window->currentProbe, 3);
@@ -283,7 +275,7 @@ TEST_F(PortScan, StatusLineInThreePiecesIsTestedOnceWhole)
 
     EXPECT_EQ(dataLines(), QStringList{QStringLiteral("Data received: ")
                                        + hexOf("600:40:60:0:0:0:0:0:2.107\n")});
-    EXPECT_EQ(rows(*window->portselector()), QStringList{name(0)});
+    EXPECT_EQ(test::portRows(*window), QStringList{name(0)});
 }
 
 struct TwoLines {
@@ -318,7 +310,7 @@ TEST_P(TwoLinesInOneTurn, TheWholeBufferIsTested)
     window->probeTimer()->fire();
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes.front().text, GetParam().found ? foundText + name(0) : noUnitText);
-    EXPECT_EQ(rows(*window->portselector()), QStringList{name(0)});
+    EXPECT_EQ(test::portRows(*window), QStringList{name(0)});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -396,7 +388,7 @@ TEST_F(PortScan, FindStartsAfreshWithAnEmptyBufferAndTheUnitPortClosed)
     window->_detectSerial_Action();
     EXPECT_FALSE(window->kelvoserial()->isOpen());
     ASSERT_TRUE(bufferReaches(unit(0).statusReply()));
-    EXPECT_EQ(rows(*window->portselector()), QStringList{name(0)});
+    EXPECT_EQ(test::portRows(*window), QStringList{name(0)});
 }
 
 TEST_F(PortScan, FindDuringAScanRestartsAtPortZero)

@@ -4,6 +4,7 @@
 #include "window/kelvo_bridge.h"
 #include "window/status_lamp.h"
 
+#include <QComboBox>
 #include <QIcon>
 #include <QImage>
 #include <QPlainTextEdit>
@@ -23,6 +24,15 @@ QString lampOf(const KelvoBridge &window)
             return name;
     }
     return QStringLiteral("other");
+}
+
+QStringList portRows(const KelvoBridge &window)
+{
+    const QComboBox *list = window.portselector();
+    QStringList rows;
+    for (int i = 0; i < list->count(); ++i)
+        rows << list->itemText(i);
+    return rows;
 }
 
 QStringList logLines()
