@@ -9,6 +9,7 @@
 #include <QString>
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
@@ -54,20 +55,40 @@ std::vector<double> appendLines(int lines)
     return blocks;
 }
 
-void BM_LogAppend(benchmark::State &state)
+// Other work on the machine slows a block now and then; its fastest time over many runs is
+// what the log itself costs, so such a moment does not decide the figures.
+constexpr int runs = 15;
+
+// Each block's fastest time over the runs, and the fastest run's total.
+Figures fastestOf(int lines)
 {
-    const int lines = static_cast<int>(state.range(0));
-    for (auto _ : state) {
+    std::vector<double> fastest;
+    double fastestTotal = 0;
+    for (int run = 0; run < runs; ++run) {
         const std::vector<double> blocks = appendLines(lines);
         double total = 0;
         for (const double ms : blocks)
             total += ms;
-        state.counters["first10k_ms"] = blocks.front();
-        state.counters["last10k_ms"] = blocks.back();
-        state.counters["ratio"] = blocks.back() / blocks.front();
-        state.counters["total_ms"] = total;
+        fastestTotal = run == 0 ? total : std::min(fastestTotal, total);
+        if (fastest.empty())
+            fastest = blocks;
+        for (size_t i = 0; i < blocks.size(); ++i)
+            fastest[i] = std::min(fastest[i], blocks[i]);
+    }
+    return {fastest.front(), fastest.back(), fastestTotal};
+}
+
+void BM_LogAppend(benchmark::State &state)
+{
+    const int lines = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        const Figures figures = fastestOf(lines);
+        state.counters["first10k_ms"] = figures.first10kMs;
+        state.counters["last10k_ms"] = figures.last10kMs;
+        state.counters["ratio"] = figures.last10kMs / figures.first10kMs;
+        state.counters["total_ms"] = figures.totalMs;
         if (lines == 100000)
-            measured = {blocks.front(), blocks.back(), total};
+            measured = figures;
     }
 }
 BENCHMARK(BM_LogAppend)->Arg(10000)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);

@@ -157,13 +157,11 @@ int SerialPort::LastErrorCode() const
 
 void SerialPort::handleError(int qtError)
 {
-    // Only errors of an open port count: a failed open reports through Open's result, and
-    // closing a closed port is no error.
+    // Only errors of an open port count: those met while opening are Open's (a device that
+    // does not open shows in its result, DTR that a pseudo-terminal cannot drop is harmless),
+    // and closing a closed port is no error.
     if (opening_ || qtError == QSerialPort::NoError || qtError == QSerialPort::NotOpenError
         || !port_->isOpen() || deviceGone_)
-        return;
-    // Raised for line controls a device lacks (DTR on a pseudo-terminal): the line works.
-    if (qtError == QSerialPort::UnsupportedOperationError)
         return;
     lastError_ = qtError;
     if (deviceIsGone(qtError)) {

@@ -78,7 +78,6 @@ QByteArray TlsSocket::ReadAll()
 {
     if (!socket_)
         return {};
-    readDuringHandler_ = true;
     return socket_->readAll();
 }
 
@@ -104,9 +103,11 @@ QString TlsSocket::LastErrorText() const
 
 void TlsSocket::handleReadyRead(QSslSocket *socket)
 {
+    // Nothing is left unannounced: Qt announces bytes that arrive while the handler runs (in a
+    // modal box) once this returns, and bytes decrypted meanwhile (by the handler's own flush)
+    // at once, in a nested call.
     if (socket != socket_)
         return;
-    readDuringHandler_ = false;
     dispatching_.append(socket);
     emit dataAvailable();
     dispatching_.removeLast();
@@ -115,20 +116,7 @@ void TlsSocket::handleReadyRead(QSslSocket *socket)
         // this returns to the loop it came from.
         heldForDispatch_.removeOne(socket);
         socket->deleteLater();
-        return;
     }
-    // Qt raises readyRead only for new bytes and not while its slot runs: bytes that came
-    // while the handler waited in a modal box would sit unseen until more traffic arrives.
-    // Raised again only when the handler did read, so a handler that leaves bytes on purpose
-    // does not spin.
-    if (socket != socket_ || !readDuringHandler_ || reraisePending_ || socket->bytesAvailable() <= 0)
-        return;
-    reraisePending_ = true;
-    QTimer::singleShot(0, this, [this, socket] {
-        reraisePending_ = false;
-        if (socket == socket_ && socket->bytesAvailable() > 0)
-            handleReadyRead(socket);
-    });
 }
 
 void TlsSocket::handleError(QSslSocket *socket, int socketError)

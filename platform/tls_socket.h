@@ -62,8 +62,6 @@ private:
     int lastError_ = 0;
     QString lastErrorText_;
     bool errorReported_ = false;
-    bool readDuringHandler_ = false;
-    bool reraisePending_ = false;
     // Sockets whose readyRead is being handed to the program, innermost last, and retired
     // ones among them, deleted once that hand-over has returned.
     QList<QSslSocket *> dispatching_;

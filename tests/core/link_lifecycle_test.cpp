@@ -6,8 +6,8 @@
 #include "platform/dialogs.h"
 #include "shell/pictures.h"
 #include "shell/preferences_module.h"
-#include "shell/preferences_test_home.h"
-#include "unit_link_fixture.h"
+#include "support/bridge_fixture.h"
+#include "support/preferences_test_home.h"
 
 #include <QAbstractSocket>
 
@@ -16,9 +16,9 @@
 
 namespace {
 
-using bridgetest::BridgeFixture;
-using bridgetest::lampIs;
-using bridgetest::spinUntil;
+using test::BridgeFixture;
+using test::lampOf;
+using test::waitUntil;
 
 const QString openFailedText =
     QStringLiteral("Error opening serial port. Please check the cable is connected");
@@ -95,13 +95,13 @@ TEST_P(ConnectButton, ActsByTheFlagsNotByTheCaption)
     const QString captionBefore = w.connectButton()->text();
 
     QStringList loggedAtBox;
-    f.services.onBox = [&](const ScriptedServices::ShownBox &) { loggedAtBox = f.logged(); };
+    f.services.onBox = [&](const ScriptedServices::ShownBox &) { loggedAtBox = f.log(); };
     w.connectButton()->click();
 
     QStringList expectedLog;
     for (const QString &line : row.log)
         expectedLog << QString(line).replace(QStringLiteral("%1"), name);
-    EXPECT_EQ(f.logged(), expectedLog);
+    EXPECT_EQ(f.log(), expectedLog);
     QTest::qWait(100);
     EXPECT_EQ(f.relay.lines(), row.toRelay);
     EXPECT_EQ(f.unit.commands(), row.toUnit);
@@ -109,7 +109,7 @@ TEST_P(ConnectButton, ActsByTheFlagsNotByTheCaption)
     EXPECT_EQ(w.serverconnected, row.serverconnected);
     EXPECT_FALSE(w.linked);
     EXPECT_EQ(w.connectButton()->text(), row.caption);
-    EXPECT_TRUE(lampIs(w, row.lamp));
+    EXPECT_EQ(lampOf(w), row.lamp);
 
     if (row.boxShown) {
         ASSERT_EQ(f.services.boxes.size(), 1U);
@@ -153,7 +153,6 @@ TEST(LinkStates, WalkThroughTheLinkStates)
     BridgeFixture f;
     KelvoBridge &w = *f.window;
     w.setButtonIcon(QStringLiteral("red")); // as the window's open event draws it
-    const QByteArray keyRequest = ";getkey:Kelvo Connect build " + QByteArray::number(buildSettings::buildNumber);
 
     // Unit pending.
     w.connectButton()->click();
@@ -161,23 +160,23 @@ TEST(LinkStates, WalkThroughTheLinkStates)
     EXPECT_FALSE(w.itsAlive);
     EXPECT_FALSE(w.serverconnected);
     EXPECT_EQ(w.connectButton()->text(), QStringLiteral("Connect"));
-    EXPECT_TRUE(lampIs(w, QStringLiteral("red")));
+    EXPECT_EQ(lampOf(w), QStringLiteral("red"));
     EXPECT_FALSE(w.portselector()->isEnabled());
     EXPECT_TRUE(w.ping()->isArmed());
 
     // Relay pending: the unit's answer opens the connection, not yet up.
-    ASSERT_TRUE(spinUntil([&] { return w.itsAlive; }));
+    ASSERT_TRUE(waitUntil([&] { return w.itsAlive; }));
     EXPECT_FALSE(w.serverconnected);
     EXPECT_EQ(w.connectButton()->text(), QStringLiteral("Connect"));
 
     // Relay up: the key request goes out, the ping keeps ticking.
-    ASSERT_TRUE(spinUntil([&] { return w.serverconnected; }));
+    ASSERT_TRUE(waitUntil([&] { return w.serverconnected; }));
     EXPECT_EQ(w.connectButton()->text(), QStringLiteral("Disconnect"));
-    EXPECT_TRUE(lampIs(w, QStringLiteral("amber")));
+    EXPECT_EQ(lampOf(w), QStringLiteral("amber"));
     EXPECT_EQ(w.serverinfo()->text(), QStringLiteral("Connected to server"));
     EXPECT_TRUE(w.ping()->isArmed());
-    ASSERT_TRUE(f.relay.waitForLine(keyRequest));
-    const QStringList log = f.logged();
+    ASSERT_TRUE(f.relay.waitForLine(test::keyRequest()));
+    const QStringList log = f.log();
     const qsizetype connectedAt = log.indexOf(QStringLiteral(" STATUS|Connected to server"));
     ASSERT_GE(connectedAt, 0);
     EXPECT_EQ(log.value(connectedAt + 1), QStringLiteral(">SERVER|;getkey"));
@@ -198,7 +197,7 @@ TEST(LinkStates, WalkThroughTheLinkStates)
     w.connectButton()->click();
     EXPECT_FALSE(w.linked);
     EXPECT_TRUE(w.serverconnected);
-    EXPECT_TRUE(lampIs(w, QStringLiteral("amber")));
+    EXPECT_EQ(lampOf(w), QStringLiteral("amber"));
     EXPECT_EQ(w.connectButton()->text(), QStringLiteral("Disconnect"));
     EXPECT_TRUE(f.relay.waitForLine(";end"));
     ASSERT_TRUE(f.unit.waitForCommands(1));
@@ -213,7 +212,7 @@ TEST(LinkStates, WalkThroughTheLinkStates)
     EXPECT_FALSE(w.serverconnected);
     EXPECT_FALSE(w.kelvoserial()->isOpen());
     EXPECT_EQ(w.connectButton()->text(), QStringLiteral("Connect"));
-    EXPECT_TRUE(lampIs(w, QStringLiteral("red")));
+    EXPECT_EQ(lampOf(w), QStringLiteral("red"));
     EXPECT_EQ(w.serverinfo()->text(), QStringLiteral("Not connected"));
     EXPECT_FALSE(w.ping()->isArmed());
     EXPECT_TRUE(w.portselector()->isEnabled());
@@ -222,7 +221,7 @@ TEST(LinkStates, WalkThroughTheLinkStates)
 
     // Up again, then Relay closed (what code 500 does: socket closed, flags down, lamp red).
     w.connectButton()->click();
-    ASSERT_TRUE(spinUntil([&] { return w.serverconnected; }));
+    ASSERT_TRUE(waitUntil([&] { return w.serverconnected; }));
     EXPECT_EQ(f.relay.connectionCount(), 2);
     w.kelvoconnect()->Close();
     w.serverconnected = false;
@@ -239,7 +238,7 @@ TEST(LinkStates, WalkThroughTheLinkStates)
     EXPECT_FALSE(w.itsAlive);
     EXPECT_TRUE(w.ping()->isArmed());
     ASSERT_TRUE(f.unit.waitForCommand("S"));
-    ASSERT_TRUE(spinUntil([&] { return w.serverconnected; }));
+    ASSERT_TRUE(waitUntil([&] { return w.serverconnected; }));
     EXPECT_EQ(f.relay.connectionCount(), 3);
 }
 
@@ -274,7 +273,7 @@ TEST(ResetState, InIdleSendsAndLogsNothingAndKeepsWhatItMustKeep)
 
     w.resetState();
 
-    EXPECT_TRUE(f.logged().isEmpty());
+    EXPECT_TRUE(f.log().isEmpty());
     QTest::qWait(50);
     EXPECT_EQ(f.relay.connectionCount(), 0);
     EXPECT_FALSE(w.kelvoserial()->isOpen());
@@ -285,7 +284,7 @@ TEST(ResetState, InIdleSendsAndLogsNothingAndKeepsWhatItMustKeep)
     EXPECT_EQ(w.infoLabel()->text(), welcomeText());
     EXPECT_TRUE(w.portselector()->isEnabled());
     EXPECT_EQ(w.connectButton()->text(), QStringLiteral("Connect"));
-    EXPECT_TRUE(lampIs(w, QStringLiteral("red")));
+    EXPECT_EQ(lampOf(w), QStringLiteral("red"));
     EXPECT_EQ(w.serverinfo()->text(), QStringLiteral("Not connected"));
     EXPECT_FALSE(w.stopButton()->isEnabled());
     EXPECT_FALSE(w.stopButton()->isVisibleTo(&w));
@@ -335,7 +334,7 @@ TEST(ResetState, WhileTheRelayIsPendingLeavesNoLateConnection)
     w.resetState();
     QTest::qWait(300);
     EXPECT_FALSE(w.serverconnected);
-    EXPECT_FALSE(f.logged().contains(QStringLiteral(" STATUS|Connected to server")));
+    EXPECT_FALSE(f.log().contains(QStringLiteral(" STATUS|Connected to server")));
     EXPECT_TRUE(f.relay.received().isEmpty());
     EXPECT_EQ(w.connectButton()->text(), QStringLiteral("Connect"));
     EXPECT_EQ(w.serverinfo()->text(), QStringLiteral("Not connected"));
@@ -357,12 +356,12 @@ TEST(RelayError, LostRelaySwitchesTheOutputsOffOnlyInRemoteControl)
         w.ping()->setEnabled(true);
 
         f.relay.dropConnection();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !f.logged().isEmpty(); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !f.log().isEmpty(); }));
         QTest::qWait(100);
         QStringList expected{QStringLiteral(" ERROR |Network error %1").arg(w.kelvoconnect()->LastErrorCode())};
         if (linked)
             expected << QStringLiteral(">SERIAL|K");
-        EXPECT_EQ(f.logged(), expected);
+        EXPECT_EQ(f.log(), expected);
         EXPECT_EQ(f.unit.commands(), linked ? QList<QByteArray>{"K"} : QList<QByteArray>{});
         EXPECT_FALSE(w.ping()->Enabled());
         EXPECT_EQ(w.ping()->Mode(), platform::Timer::modeMultiple);
@@ -370,7 +369,7 @@ TEST(RelayError, LostRelaySwitchesTheOutputsOffOnlyInRemoteControl)
         EXPECT_FALSE(w.linked);
         EXPECT_FALSE(w.kelvoserial()->isOpen());
         EXPECT_EQ(w.connectButton()->text(), QStringLiteral("Connect"));
-        EXPECT_TRUE(lampIs(w, QStringLiteral("red")));
+        EXPECT_EQ(lampOf(w), QStringLiteral("red"));
         EXPECT_TRUE(w.connectionKey()->text().isEmpty());
         EXPECT_FALSE(w.stopButton()->isVisibleTo(&w));
         EXPECT_EQ(w.serverinfo()->text(), QStringLiteral("Connection to the server lost"));
@@ -391,14 +390,14 @@ TEST(RelayError, UntrustedRelayGetsNothingAndTheErrorIsLogged)
         w.ping()->setMode(platform::Timer::modeMultiple);
         ASSERT_TRUE(f.unit.send(f.unit.statusReply()));
         const QString error = QStringLiteral(" ERROR |Network error %1").arg(QAbstractSocket::SslHandshakeFailedError);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return f.logged().contains(error); }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return f.log().contains(error); }));
         QTest::qWait(100);
         EXPECT_EQ(f.relay.encryptedCount(), 0);
         EXPECT_TRUE(f.relay.received().isEmpty());
         EXPECT_FALSE(f.relay.bytesWithoutHandshake());
         EXPECT_FALSE(w.serverconnected);
         EXPECT_FALSE(w.ping()->Enabled());
-        EXPECT_FALSE(f.logged().contains(QStringLiteral(">SERVER|;getkey")));
+        EXPECT_FALSE(f.log().contains(QStringLiteral(">SERVER|;getkey")));
     }
 }
 

@@ -2,7 +2,7 @@
 // scripted: polling by the monitor interval, the keep-alive, the inactivity timeout and the
 // no-response check.
 
-#include "core/relay_protocol_fixture.h"
+#include "support/bridge_fixture.h"
 
 #include "platform/dialogs.h"
 
@@ -15,7 +15,7 @@
 
 namespace {
 
-using bridgetest::LinkedBridge;
+using test::LinkedBridge;
 
 class PingTick : public LinkedBridge {
 protected:
@@ -23,11 +23,9 @@ protected:
     {
         LinkedBridge::SetUp();
         startPing();
-        window->lastRead = kelvo_now();
+        window->lastRead = clockSeconds();
         window->lastWrite = window->lastRead;
     }
-
-    [[nodiscard]] qint64 kelvo_now() const { return static_cast<qint64>(services.clock); }
 
     void tick()
     {
@@ -66,6 +64,8 @@ TEST_P(MonitorInterval, PollsWhileLinkedOnItsTicks)
             ++polls;
             ASSERT_TRUE(unit.waitForCommands(polls)) << "tick " << t;
         }
+        // Logged as it is sent: this tick polled or did not, whatever the unit has seen yet.
+        EXPECT_EQ(log().count(QStringLiteral(">SERIAL|S")), polls) << "tick " << t;
         window->lastRead = window->lastWrite; // the unit counts as answering
     }
     settle();
@@ -113,7 +113,7 @@ TEST_F(PingTick, KeepAliveOnlyOnTheSixthTickWhileNotLinked)
     deliver(";203 key ABCD-EFGH-IJKL-MN");
     ASSERT_TRUE(relay.waitForLines(1));
     relay.clearRecords();
-    window->lastRead = window->lastWrite = kelvo_now();
+    window->lastRead = window->lastWrite = clockSeconds();
     for (int t = 1; t <= 6; ++t)
         tick();
     window->fadetimer()->fire();
@@ -140,7 +140,7 @@ TEST_F(PingTick, InactivityTimeoutFiresHalfASecondAfterTheLimitNotAtIt)
     ASSERT_EQ(window->lastRemote, 1'700'000'000);
     window->lastRead = window->lastWrite;
     unit.clearRecords();
-    bridgetest::clearLog();
+    test::clearLog();
 
     services.clock = 1'700'000'030.0; // the limit exactly
     tick();
@@ -193,7 +193,7 @@ TEST_P(HugeTimeout, NeverFires)
     armInactivity(QString::fromLatin1(GetParam().minutes));
     window->lastRemote = 1'700'000'000;
     services.clock = 1'700'000'000.0 + 1e9;
-    window->lastRead = window->lastWrite = kelvo_now();
+    window->lastRead = window->lastWrite = clockSeconds();
     tick();
     settle();
     EXPECT_TRUE(services.boxes.empty());
@@ -211,7 +211,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(PingTick, TimeoutNeedsItsFourConditions)
 {
     services.clock = 1'700'000'100.0;
-    window->lastRead = window->lastWrite = kelvo_now();
+    window->lastRead = window->lastWrite = clockSeconds();
     struct Off {
         bool checked;
         qint64 lastRemote;
@@ -301,7 +301,7 @@ TEST_F(PingTick, RelayDownStopsTheTickButBothChecksStillRun)
     window->linked = true;
     window->pcount = 6;
     armInactivity(QStringLiteral("1"));
-    window->lastRemote = kelvo_now() - 61;
+    window->lastRemote = clockSeconds() - 61;
     window->itsAlive = false;
     tick();
     ASSERT_EQ(services.boxes.size(), 2u);

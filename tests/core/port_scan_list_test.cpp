@@ -2,7 +2,8 @@
 
 #include "platform/port_list.h"
 #include "shell/preferences_module.h"
-#include "shell/preferences_test_home.h"
+#include "support/bridge_readers.h"
+#include "support/preferences_test_home.h"
 #include "support/scripted_services.h"
 #include "window/kelvo_bridge.h"
 
@@ -16,14 +17,6 @@
 #include <ostream>
 
 namespace {
-
-[[nodiscard]] QStringList rows(const QComboBox &list)
-{
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i)
-        names << list.itemText(i);
-    return names;
-}
 
 struct ListCase {
     const char *name;
@@ -60,7 +53,7 @@ TEST_P(EnumeratePorts, ListsEveryPortAndSelectsTheStoredOne)
 
     window->enumeratePorts();
 
-    EXPECT_EQ(rows(*window->portselector()), services.ports);
+    EXPECT_EQ(test::portRows(*window), services.ports);
     EXPECT_EQ(window->portselector()->currentIndex(), GetParam().selected);
 }
 
@@ -81,7 +74,7 @@ TEST_F(PortList, AppendsToRowsAlreadyThereAndSelectsByPortIndex)
 
     window->enumeratePorts();
 
-    EXPECT_EQ(rows(*window->portselector()),
+    EXPECT_EQ(test::portRows(*window),
               QStringList({"old0", "old1", "a", "b", "c"}));
     // The index of port "c" among the ports, which is a row of the older entries here.
     EXPECT_EQ(window->portselector()->currentIndex(), 2);

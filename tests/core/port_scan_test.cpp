@@ -6,7 +6,8 @@
 #include "platform/timer.h"
 #include "shell/log_window.h"
 #include "shell/preferences_module.h"
-#include "shell/preferences_test_home.h"
+#include "support/bridge_readers.h"
+#include "support/preferences_test_home.h"
 #include "support/q6_simulator.h"
 #include "support/scripted_services.h"
 #include "window/kelvo_bridge.h"
@@ -33,8 +34,8 @@ const QString noUnitText = QStringLiteral(
     "Scan completed. No Q6 found. Please check your Q6 is connected to the computer and turned on");
 const QString foundText = QStringLiteral("Scan completed. Your Q6 is connected to ");
 
-const QColor red(0xBC0002);
-const QColor grey(0x9E9FA3);
+const QString red = QStringLiteral("red");
+const QString grey = QStringLiteral("grey");
 
 // Two upper-case hex digits per byte, one blank between bytes, written out independently of
 // the code under test.
@@ -44,14 +45,6 @@ const QColor grey(0x9E9FA3);
     for (const char byte : bytes)
         digits << QStringLiteral("%1").arg(static_cast<unsigned char>(byte), 2, 16, QLatin1Char('0')).toUpper();
     return digits.join(QLatin1Char(' '));
-}
-
-[[nodiscard]] QStringList rows(const QComboBox &list)
-{
-    QStringList names;
-    for (int i = 0; i < list.count(); ++i)
-        names << list.itemText(i);
-    return names;
 }
 
 class PortScan : public PreferencesTestHome {
@@ -91,13 +84,9 @@ protected:
     // The texts of the log's lines, without tag and time; every line must carry " SERIAL".
     [[nodiscard]] QStringList serialLog() const
     {
-        logwindow *log = logwindow::openInstance();
-        if (!log)
-            return {};
-        log->appendPendingLines();
         const QString prefix = QStringLiteral(" SERIAL ") + services.dateText + QStringLiteral(": ");
         QStringList texts;
-        for (const QString &line : log->activityLog()->toPlainText().split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        for (const QString &line : test::logLines()) {
             EXPECT_TRUE(line.startsWith(prefix)) << line.toStdString();
             texts << line.mid(prefix.size());
         }
@@ -105,10 +94,7 @@ protected:
     }
     [[nodiscard]] QStringList dataLines() const { return serialLog().filter(QStringLiteral("Data received: ")); }
 
-    [[nodiscard]] QColor lamp() const
-    {
-        return window->connectButton()->icon().pixmap(QSize(40, 40)).toImage().pixelColor(27, 21);
-    }
+    [[nodiscard]] QString lamp() const { return test::lampOf(*window); }
     [[nodiscard]] QString status() const { return window->serverinfo()->text(); }
     [[nodiscard]] QString serial() const
     {
@@ -157,7 +143,7 @@ TEST_P(FullScan, FourPortsNoUnit)
     services.onBox = [&](const ScriptedServices::ShownBox &) {
         sawBox = true;
         // All ports are listed again before the box, the stored one selected; still scanning.
-        EXPECT_EQ(rows(*window->portselector()), services.ports);
+        EXPECT_EQ(test::portRows(*window), services.ports);
         EXPECT_EQ(window->portselector()->currentIndex(), 1);
         EXPECT_FALSE(window->connectButton()->isEnabled());
         EXPECT_EQ(lamp(), grey);
@@ -189,7 +175,7 @@ TEST_P(FullScan, FourPortsNoUnit)
     EXPECT_EQ(box.text, noUnitText);
     EXPECT_TRUE(window->connectButton()->isEnabled());
     EXPECT_EQ(lamp(), red);
-    EXPECT_EQ(rows(*window->portselector()), services.ports);
+    EXPECT_EQ(test::portRows(*window), services.ports);
     EXPECT_EQ(window->portselector()->currentIndex(), 1);
     EXPECT_EQ(serial(), name(1));
     EXPECT_FALSE(window->probe()->isOpen());
@@ -228,7 +214,7 @@ TEST_P(FullScan, FourPortsUnitOnPortTwo)
     ASSERT_TRUE(bufferReaches(unit(2).statusReply()));
 
     // Found at the answer, but the turn goes on: no box, still scanning, probe still open.
-    EXPECT_EQ(rows(*window->portselector()), QStringList{name(2)});
+    EXPECT_EQ(test::portRows(*window), QStringList{name(2)});
     EXPECT_EQ(window->portselector()->currentIndex(), 0);
     EXPECT_EQ(status(), QStringLiteral("Found a Q6 on ") + name(2));
     EXPECT_EQ(serial(), name(2));
@@ -246,7 +232,7 @@ TEST_P(FullScan, FourPortsUnitOnPortTwo)
     EXPECT_EQ(box.kind, ScriptedServices::BoxKind::plain);
     EXPECT_EQ(box.text, foundText + name(2));
     EXPECT_EQ(status(), QStringLiteral("Scan completed"));
-    EXPECT_EQ(rows(*window->portselector()), QStringList{name(2)});
+    EXPECT_EQ(test::portRows(*window), QStringList{name(2)});
     EXPECT_EQ(window->portselector()->currentIndex(), 0);
     EXPECT_EQ(serial(), name(2));
     EXPECT_EQ(window->currentProbe, 3);
@@ -290,7 +276,7 @@ TEST_F(PortScan, StatusLineInThreePiecesIsTestedOnceWhole)
 
     EXPECT_EQ(dataLines(), QStringList{QStringLiteral("Data received: ")
                                        + hexOf("600:40:60:0:0:0:0:0:2.107\n")});
-    EXPECT_EQ(rows(*window->portselector()), QStringList{name(0)});
+    EXPECT_EQ(test::portRows(*window), QStringList{name(0)});
 }
 
 struct TwoLines {
@@ -325,7 +311,7 @@ TEST_P(TwoLinesInOneTurn, TheWholeBufferIsTested)
     window->probeTimer()->fire();
     ASSERT_EQ(services.boxes.size(), 1u);
     EXPECT_EQ(services.boxes.front().text, GetParam().found ? foundText + name(0) : noUnitText);
-    EXPECT_EQ(rows(*window->portselector()), QStringList{name(0)});
+    EXPECT_EQ(test::portRows(*window), QStringList{name(0)});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -403,7 +389,7 @@ TEST_F(PortScan, FindStartsAfreshWithAnEmptyBufferAndTheUnitPortClosed)
     window->_detectSerial_Action();
     EXPECT_FALSE(window->kelvoserial()->isOpen());
     ASSERT_TRUE(bufferReaches(unit(0).statusReply()));
-    EXPECT_EQ(rows(*window->portselector()), QStringList{name(0)});
+    EXPECT_EQ(test::portRows(*window), QStringList{name(0)});
 }
 
 TEST_F(PortScan, FindDuringAScanRestartsAtPortZero)

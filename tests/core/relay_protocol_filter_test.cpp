@@ -1,7 +1,7 @@
 // Remote commands through the relay handler to the unit: the user's limits as the unit sees
 // them, a refusal's answers and log lines, line ends inside a command, and live settings.
 
-#include "core/relay_protocol_fixture.h"
+#include "support/bridge_fixture.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -9,7 +9,7 @@
 
 namespace {
 
-using bridgetest::LinkedBridge;
+using test::LinkedBridge;
 
 struct LimitCase {
     const char *name;

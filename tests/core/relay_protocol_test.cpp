@@ -1,17 +1,17 @@
 // The relay handler on a real TLS link and a real unit port: how one read is framed, and what
 // each server code does, in its order around its message box.
 
-#include "core/relay_protocol_fixture.h"
+#include "support/bridge_fixture.h"
 
-#include "build_settings.h"
 #include "platform/dialogs.h"
 
 #include <QLabel>
 #include <QPushButton>
+#include <QSignalSpy>
 
 namespace {
 
-using bridgetest::LinkedBridge;
+using test::LinkedBridge;
 
 constexpr char key17[] = "ABCD-EFGH-IJKL-MN";
 
@@ -145,7 +145,7 @@ TEST_P(Codes, EffectsOfTheCode)
     EXPECT_TRUE(window->serverconnected);
 }
 
-const QByteArray getkey = ";getkey:Kelvo Connect build " + QByteArray::number(buildSettings::buildNumber);
+const QByteArray getkey = test::keyRequest();
 
 INSTANTIATE_TEST_SUITE_P(
     Server, Codes,

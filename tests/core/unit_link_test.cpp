@@ -2,20 +2,19 @@
 
 #include "core/rules/status_line.h"
 #include "shell/pictures.h"
-#include "unit_link_fixture.h"
+#include "support/bridge_fixture.h"
 
 #include <vector>
 
 namespace {
 
-using bridgetest::BridgeFixture;
-using bridgetest::spinUntil;
+using test::BridgeFixture;
 
 const QString corrupt = QStringLiteral(" ERROR |Invalid or corrupt data received from Q6");
 
 [[nodiscard]] qsizetype receivedLines(const BridgeFixture &f)
 {
-    return f.logged().filter(QStringLiteral("<SERIAL|")).size();
+    return f.log().filter(QStringLiteral("<SERIAL|")).size();
 }
 
 [[nodiscard]] bool shows(const QLabel &label, const QPixmap &picture)
@@ -73,7 +72,7 @@ TEST(UnitLinkFraming, EachReadIsFramedIntoAtMostOneLine)
             sent += c.reads[i];
             ASSERT_TRUE(f.unit.send(c.reads[i]));
             ASSERT_TRUE(QTest::qWaitFor([&] { return w.kelvoResults == sent; }));
-            EXPECT_TRUE(f.logged().isEmpty());
+            EXPECT_TRUE(f.log().isEmpty());
             EXPECT_EQ(w.version()->text(), QStringLiteral("before"));
             EXPECT_EQ(w.levelA, 99);
         }
@@ -86,7 +85,7 @@ TEST(UnitLinkFraming, EachReadIsFramedIntoAtMostOneLine)
         if (!c.valid)
             expectedLog << corrupt;
         expectedLog << QStringLiteral("<SERIAL|") + QString::fromLatin1(c.line);
-        EXPECT_EQ(f.logged(), expectedLog);
+        EXPECT_EQ(f.log(), expectedLog);
         EXPECT_EQ(f.relay.lines(), QList<QByteArray>{c.line});
         EXPECT_TRUE(w.kelvoResults.isEmpty());
         EXPECT_EQ(w.levelA, c.levelA);
@@ -106,14 +105,14 @@ TEST(UnitLinkFraming, ABufferPastTheCapWithoutLineEndIsDropped)
     w.itsAlive = true;
     w.firmwareChecked = true;
     ASSERT_TRUE(f.unit.send(QByteArray(kelvo::maxUnitBuffer + 1, 'x')));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return f.logged().contains(corrupt); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.log().contains(corrupt); }));
     EXPECT_TRUE(w.kelvoResults.isEmpty());
-    EXPECT_EQ(f.logged(), QStringList{corrupt});
+    EXPECT_EQ(f.log(), QStringList{corrupt});
 
     f.clearLog();
     ASSERT_TRUE(f.unit.send("600:40:60:0:0:0:0:0:2.107\n"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return receivedLines(f) == 1; }));
-    EXPECT_EQ(f.logged(), QStringList{QStringLiteral("<SERIAL|600:40:60:0:0:0:0:0:2.107")});
+    EXPECT_EQ(f.log(), QStringList{QStringLiteral("<SERIAL|600:40:60:0:0:0:0:0:2.107")});
     EXPECT_EQ(w.levelA, 20);
 }
 
@@ -127,7 +126,7 @@ TEST(UnitLinkStatus, FirstValidLineChecksFirmwareAndOpensTheRelayOnce)
     w.allowPrefs = false;
     ASSERT_TRUE(f.unit.send("600:40:60:0:0:0:0:0:2.107\n"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return receivedLines(f) == 1; }));
-    EXPECT_EQ(f.logged(), (QStringList{
+    EXPECT_EQ(f.log(), (QStringList{
                               QStringLiteral(" STATUS|Q6 firmware supports relative levels"),
                               QStringLiteral(" STATUS|Opening connection to localhost:%1").arg(f.relay.port()),
                               QStringLiteral("<SERIAL|600:40:60:0:0:0:0:0:2.107"),
@@ -145,7 +144,7 @@ TEST(UnitLinkStatus, FirstValidLineChecksFirmwareAndOpensTheRelayOnce)
     ASSERT_TRUE(f.unit.send("600:40:60:0:0:0:0:0:2.0\n"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return receivedLines(f) == 1; }));
     QTest::qWait(100);
-    EXPECT_EQ(f.logged(), QStringList{QStringLiteral("<SERIAL|600:40:60:0:0:0:0:0:2.0")});
+    EXPECT_EQ(f.log(), QStringList{QStringLiteral("<SERIAL|600:40:60:0:0:0:0:0:2.0")});
     EXPECT_EQ(f.relay.connectionCount(), 1);
 
     // After a reset the check runs again; itsAlive stays true, so still no connection.
@@ -155,7 +154,7 @@ TEST(UnitLinkStatus, FirstValidLineChecksFirmwareAndOpensTheRelayOnce)
     ASSERT_TRUE(f.unit.send("600:40:60:0:0:0:0:0:2.0\n"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return receivedLines(f) == 1; }));
     QTest::qWait(100);
-    EXPECT_EQ(f.logged(), (QStringList{
+    EXPECT_EQ(f.log(), (QStringList{
                               QStringLiteral(" STATUS|Q6 firmware does not support relative levels"),
                               QStringLiteral("<SERIAL|600:40:60:0:0:0:0:0:2.0"),
                           }));
@@ -219,14 +218,14 @@ TEST(UnitLinkCommand, WritesTheCommandAndCrAndStampsTheTimeFirst)
     f.services.clock = 1'700'000'123.9;
     w.sendStimCommand("S");
     EXPECT_EQ(w.lastWrite, 1'700'000'123);
-    EXPECT_EQ(f.logged(), QStringList{QStringLiteral(">SERIAL|S")});
+    EXPECT_EQ(f.log(), QStringList{QStringLiteral(">SERIAL|S")});
     ASSERT_TRUE(f.unit.waitForCommands(1));
     EXPECT_EQ(f.unit.received(), QByteArray("S\r"));
 
     // Written exactly as passed, line end and blanks included; only the log line is trimmed.
     f.clearLog();
     w.sendStimCommand(" A5 \n");
-    EXPECT_EQ(f.logged(), QStringList{QStringLiteral(">SERIAL|A5")});
+    EXPECT_EQ(f.log(), QStringList{QStringLiteral(">SERIAL|A5")});
     ASSERT_TRUE(f.unit.waitForCommands(2));
     EXPECT_EQ(f.unit.received(), QByteArray("S\r A5 \n\r"));
 
@@ -260,7 +259,7 @@ TEST(UnitLinkError, SerialErrorClearsLastReadOnly)
         const QStringList expected = logging
             ? QStringList{QStringLiteral(" SERIAL|Serial port error %1").arg(w.kelvoserial()->LastErrorCode())}
             : QStringList{};
-        EXPECT_EQ(f.logged(), expected);
+        EXPECT_EQ(f.log(), expected);
         EXPECT_NE(w.kelvoserial()->LastErrorCode(), 0);
     }
 }

@@ -1,14 +1,11 @@
 // The whole road with real services: the Q6 simulator on a pseudo-terminal, the main window
 // (offscreen), and the TLS test relay with certificate checks on.
 
-#include "core/relay_protocol_fixture.h"
-
-#include "build_settings.h"
+#include "support/bridge_fixture.h"
 
 #include <QAbstractSocket>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 
@@ -16,11 +13,11 @@
 
 namespace {
 
-using bridgetest::waitUntil;
+using test::waitUntil;
 
 const QByteArray key = "ABCD-EFGH-IJKL-MN";
 
-class WholeRoad : public bridgetest::BridgeOnRealLinks {
+class WholeRoad : public test::BridgeOnRealLinks {
 protected:
     using BridgeOnRealLinks::BridgeOnRealLinks;
 
@@ -35,16 +32,13 @@ protected:
 
     void clickConnect() { QTest::mouseClick(window->connectButton(), Qt::LeftButton); }
 
-    [[nodiscard]] QString lamp() const { return bridgetest::lampOf(*window); }
-    [[nodiscard]] QStringList log() const { return bridgetest::logEntries(services.dateText); }
-
     // Connect, the unit's first status line, the relay link, the key.
     void bringUpTheRelayLink()
     {
         clickConnect();
         ASSERT_TRUE(unit.waitForCommand("S"));
         ASSERT_TRUE(relay.waitForEncrypted());
-        ASSERT_TRUE(relay.waitForLine(";getkey:Kelvo Connect build " + QByteArray::number(buildSettings::buildNumber)));
+        ASSERT_TRUE(relay.waitForLine(test::keyRequest()));
         ASSERT_TRUE(relay.sendCode("203", " " + key));
         ASSERT_TRUE(relay.waitForLine(";wait=" + key));
         EXPECT_EQ(window->connectionKey()->text(), QString::fromLatin1(key));

@@ -1,32 +1,32 @@
 // The unit's cable pulled during remote control: the simulator hangs up its end of the
 // pseudo-terminal while the relay link is up and a remote user is linked.
 
-#include "fault_bridge.h"
-
 #include "platform/dialogs.h"
+#include "support/bridge_fixture.h"
+#include "support/cpu_time.h"
 
 namespace {
 
-using faulttest::FaultBridge;
+using test::BridgeOnRealLinks;
 
-class CablePulled : public FaultBridge {};
+class CablePulled : public BridgeOnRealLinks {};
 
 TEST_F(CablePulled, OneErrorLineAnIdleProcessAndTheNextTickAsksRetryOrCancel)
 {
     bringUpRemoteControl();
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_GT(window->lastRead, 0);
-    bridgetest::clearLog();
+    test::clearLog();
     relay.clearRecords();
 
     unit.hangUp();
-    ASSERT_TRUE(faulttest::waitUntil([this] { return !logStartingWith(QStringLiteral(" SERIAL|Serial port error ")).isEmpty(); }))
+    ASSERT_TRUE(test::waitUntil([this] { return !logStartingWith(QStringLiteral(" SERIAL|Serial port error ")).isEmpty(); }))
         << log().join(u'\n').toStdString();
 
     // A second of event loop with the device gone: one report, and the process stays idle.
-    const double cpuBefore = faulttest::cpuSeconds();
+    const double cpuBefore = test::cpuSeconds();
     QTest::qWait(1000);
-    const double cpuUsed = faulttest::cpuSeconds() - cpuBefore;
+    const double cpuUsed = test::cpuSeconds() - cpuBefore;
     EXPECT_LT(cpuUsed, 0.3) << "busy loop after the hangup";
 
     const QStringList errors = logStartingWith(QStringLiteral(" SERIAL|Serial port error "));
@@ -50,7 +50,7 @@ TEST_F(CablePulled, OneErrorLineAnIdleProcessAndTheNextTickAsksRetryOrCancel)
     ASSERT_EQ(services.boxes.size(), 1u);
     const auto &box = services.boxes.front();
     EXPECT_EQ(box.code, platform::MsgBoxCode::CautionRetryCancel);
-    EXPECT_EQ(box.text, faulttest::noResponseText);
+    EXPECT_EQ(box.text, test::noResponseText);
     EXPECT_TRUE(box.title.isEmpty());
     EXPECT_TRUE(stateAtBox) << "ping must be off while the box waits";
     EXPECT_EQ(logCount(QStringLiteral(" SERIAL|Timeout - Q6 not responding")), 1);
@@ -69,9 +69,9 @@ TEST_F(CablePulled, OneErrorLineAnIdleProcessAndTheNextTickAsksRetryOrCancel)
     EXPECT_TRUE(window->kelvoResults.isEmpty());
 
     // Still idle afterwards, and no more error reports.
-    const double cpuAfterReset = faulttest::cpuSeconds();
+    const double cpuAfterReset = test::cpuSeconds();
     QTest::qWait(300);
-    EXPECT_LT(faulttest::cpuSeconds() - cpuAfterReset, 0.2);
+    EXPECT_LT(test::cpuSeconds() - cpuAfterReset, 0.2);
     EXPECT_EQ(logStartingWith(QStringLiteral(" SERIAL|Serial port error ")).size(), 1);
 }
 
@@ -81,7 +81,7 @@ TEST_F(CablePulled, ConnectAfterTheCancelUsesTheUnitAgain)
     bringUpRemoteControl();
     ASSERT_FALSE(HasFatalFailure());
     unit.hangUp();
-    ASSERT_TRUE(faulttest::waitUntil([this] { return window->lastRead == 0; }));
+    ASSERT_TRUE(test::waitUntil([this] { return window->lastRead == 0; }));
     services.pushAnswer(platform::MsgBoxAnswer::Cancel);
     tick();
     ASSERT_TRUE(relay.waitForLine(";quit"));
@@ -93,8 +93,8 @@ TEST_F(CablePulled, ConnectAfterTheCancelUsesTheUnitAgain)
     window->portselector()->addItem(replugged.listedName());
     press();
     ASSERT_TRUE(replugged.waitForCommand("S"));
-    ASSERT_TRUE(faulttest::waitUntil([this] {
-        return relay.lines().count(faulttest::keyRequest()) >= 1 && window->serverconnected;
+    ASSERT_TRUE(test::waitUntil([this] {
+        return relay.lines().count(test::keyRequest()) >= 1 && window->serverconnected;
     }));
     EXPECT_GT(window->lastRead, 0);
 }

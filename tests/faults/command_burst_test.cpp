@@ -3,7 +3,7 @@
 // The simulator plays a Q6 that really takes the commands (its status lines report the levels
 // they set), and every line it reads must keep the blocks and limits.
 
-#include "fault_bridge.h"
+#include "support/bridge_fixture.h"
 
 #include "core/rules/text_number.h"
 #include "support/unit_model.h"
@@ -25,7 +25,7 @@ constexpr qint64 residentGrowthBound = 512LL * 1024 * 1024;
 constexpr qint64 residentGrowthBound = 64LL * 1024 * 1024;
 #endif
 
-using faulttest::FaultBridge;
+using test::BridgeOnRealLinks;
 using test::UnitLineEffect;
 
 // Resident set size of this process in bytes.
@@ -68,11 +68,11 @@ QByteArray randomCommand(std::mt19937_64 &rng, bool withRaises)
     return command;
 }
 
-class CommandBurst : public FaultBridge {
+class CommandBurst : public BridgeOnRealLinks {
 protected:
     void SetUp() override
     {
-        FaultBridge::SetUp();
+        BridgeOnRealLinks::SetUp();
         unit.setStatusLine(statusOf(model));
         unitWatch = QObject::connect(&unit, &Q6Simulator::commandReceived, &unit, [this](const QByteArray &command) {
             const bool asked = !model.receive(command + '\r').isEmpty();
@@ -101,7 +101,7 @@ protected:
     void TearDown() override
     {
         QObject::disconnect(unitWatch);
-        FaultBridge::TearDown();
+        BridgeOnRealLinks::TearDown();
     }
 
     static QByteArray statusOf(const test::UnitModel &unitModel) { return unitModel.statusLine().chopped(1); }

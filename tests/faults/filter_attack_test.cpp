@@ -5,7 +5,7 @@
 // each byte, and each answer reports its true levels at the moment it read the request. What is
 // judged is those true levels, not what the bridge believes.
 
-#include "fault_bridge.h"
+#include "support/bridge_fixture.h"
 
 #include "support/unit_model.h"
 
@@ -23,8 +23,8 @@
 
 namespace {
 
-using faulttest::FaultBridge;
-using faulttest::waitUntil;
+using test::BridgeOnRealLinks;
+using test::waitUntil;
 using test::UnitLineEffect;
 
 constexpr qint64 maxA = 50;
@@ -76,11 +76,11 @@ std::string readable(const QList<QByteArray> &commands)
     return text;
 }
 
-class FilterAttack : public FaultBridge {
+class FilterAttack : public BridgeOnRealLinks {
 protected:
     void SetUp() override
     {
-        FaultBridge::SetUp();
+        BridgeOnRealLinks::SetUp();
         unit.setStatusLine(trueStatus());
         unitWatch = QObject::connect(&unit, &Q6Simulator::commandReceived, &unit, [this](const QByteArray &command) {
             model.receive(sevenBits(command) + '\r');
@@ -102,7 +102,7 @@ protected:
     void TearDown() override
     {
         QObject::disconnect(unitWatch);
-        FaultBridge::TearDown();
+        BridgeOnRealLinks::TearDown();
     }
 
     // A unit that reads seven bits of each byte.

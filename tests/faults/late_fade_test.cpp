@@ -2,15 +2,15 @@
 // the relay's close (code 500): when it fires it neither turns the lamp amber nor logs or sends
 // a keep-alive.
 
-#include "fault_bridge.h"
+#include "support/bridge_fixture.h"
 
 namespace {
 
-using faulttest::FaultBridge;
+using test::BridgeOnRealLinks;
 
 enum class LinkDown { Disconnect, RelayClose };
 
-class LateFade : public FaultBridge, public ::testing::WithParamInterface<LinkDown> {};
+class LateFade : public BridgeOnRealLinks, public ::testing::WithParamInterface<LinkDown> {};
 
 TEST_P(LateFade, DoesNothingOnceTheRelayLinkIsDown)
 {
@@ -29,11 +29,11 @@ TEST_P(LateFade, DoesNothingOnceTheRelayLinkIsDown)
         ASSERT_TRUE(relay.waitForLine(";quit"));
     } else {
         ASSERT_TRUE(relay.sendCode("500"));
-        ASSERT_TRUE(faulttest::waitUntil([this] { return !window->serverconnected; }));
+        ASSERT_TRUE(test::waitUntil([this] { return !window->serverconnected; }));
     }
     ASSERT_TRUE(relay.waitForDisconnected());
     ASSERT_EQ(lamp(), QStringLiteral("red"));
-    bridgetest::clearLog();
+    test::clearLog();
     relay.clearRecords();
 
     window->fadetimer()->fire();

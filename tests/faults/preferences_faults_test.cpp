@@ -6,7 +6,7 @@
 #include "shell/json_reader.h"
 #include "shell/json_writer.h"
 #include "shell/preferences_module.h"
-#include "shell/preferences_test_home.h"
+#include "support/preferences_test_home.h"
 #include "support/file_size_limit.h"
 #include "support/scripted_services.h"
 #include "window/kelvo_bridge.h"

@@ -4,7 +4,7 @@
 // link that was up back to the disconnected state, and one press of the button brings the
 // bridge back to a working relay link with a new key.
 
-#include "fault_bridge.h"
+#include "support/bridge_fixture.h"
 
 #include "core/rules/link_failure_text.h"
 
@@ -15,7 +15,7 @@
 
 namespace {
 
-using faulttest::FaultBridge;
+using test::BridgeOnRealLinks;
 
 const QString networkErrorPrefix = QStringLiteral(" ERROR |Network error ");
 
@@ -61,12 +61,12 @@ public:
     QByteArray received;
 };
 
-class RelayDrop : public FaultBridge, public ::testing::WithParamInterface<DropCase> {
+class RelayDrop : public BridgeOnRealLinks, public ::testing::WithParamInterface<DropCase> {
 protected:
     // The one network error line so far; its code is a number.
     void expectOneNetworkError()
     {
-        ASSERT_TRUE(faulttest::waitUntil([this] { return !logStartingWith(networkErrorPrefix).isEmpty(); }))
+        ASSERT_TRUE(test::waitUntil([this] { return !logStartingWith(networkErrorPrefix).isEmpty(); }))
             << log().join(u'\n').toStdString();
         QTest::qWait(100); // room for a second report, which must not come
         const QStringList errors = logStartingWith(networkErrorPrefix);
@@ -90,7 +90,7 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
         ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
         window->relaySettings.port = closed.serverPort();
         closed.close();
-        bridgetest::clearLog();
+        test::clearLog();
         unit.clearRecords();
         press();
         ASSERT_TRUE(unit.waitForCommand("S"));
@@ -100,11 +100,11 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
         ASSERT_TRUE(dropper.server.listen(QHostAddress::LocalHost, 0));
         window->relaySettings.port = dropper.server.serverPort();
         // The drop can come at once: records are cleared before it, not after.
-        bridgetest::clearLog();
+        test::clearLog();
         unit.clearRecords();
         press();
         ASSERT_TRUE(unit.waitForCommand("S"));
-        ASSERT_TRUE(faulttest::waitUntil([&] { return dropper.accepted == 1; }));
+        ASSERT_TRUE(test::waitUntil([&] { return dropper.accepted == 1; }));
         break;
     case DropIn::RelayUp:
         connectToRelay();
@@ -119,7 +119,7 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
     ASSERT_EQ(window->linked, c.linked);
     const bool relayWasUp = window->serverconnected;
     if (relayWasUp) {
-        bridgetest::clearLog();
+        test::clearLog();
         unit.clearRecords();
         relay.clearRecords();
         relay.dropConnection();
@@ -180,9 +180,9 @@ INSTANTIATE_TEST_SUITE_P(EachLinkState, RelayDrop,
 
 // A relay whose certificate does not verify gets nothing; once it presents a good one, Connect
 // gets the bridge through.
-class BadCertificate : public FaultBridge, public ::testing::WithParamInterface<TlsTestRelay::Certificate> {
+class BadCertificate : public BridgeOnRealLinks, public ::testing::WithParamInterface<TlsTestRelay::Certificate> {
 protected:
-    BadCertificate() : FaultBridge(GetParam()) {}
+    BadCertificate() : BridgeOnRealLinks(GetParam()) {}
 };
 
 TEST_P(BadCertificate, NothingIsSentThePingStopsAndConnectRecoversOnceTheCertificateIsGood)
@@ -190,7 +190,7 @@ TEST_P(BadCertificate, NothingIsSentThePingStopsAndConnectRecoversOnceTheCertifi
     press();
     ASSERT_TRUE(unit.waitForCommand("S"));
     const QString error = networkErrorPrefix + QString::number(QAbstractSocket::SslHandshakeFailedError);
-    ASSERT_TRUE(faulttest::waitUntil([&] { return log().contains(error); })) << log().join(u'\n').toStdString();
+    ASSERT_TRUE(test::waitUntil([&] { return log().contains(error); })) << log().join(u'\n').toStdString();
     QTest::qWait(100);
     EXPECT_EQ(logStartingWith(networkErrorPrefix).size(), 1);
     EXPECT_TRUE(relay.received().isEmpty());
@@ -230,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(Untrusted, BadCertificate,
 // bridge.
 enum class WaitingBox { NoResponse, RemoteUserGone };
 
-class LostWhileABoxWaits : public FaultBridge, public ::testing::WithParamInterface<WaitingBox> {};
+class LostWhileABoxWaits : public BridgeOnRealLinks, public ::testing::WithParamInterface<WaitingBox> {};
 
 TEST_P(LostWhileABoxWaits, TheAnswerLeavesTheBridgeDisconnectedWithTheReason)
 {
@@ -240,7 +240,7 @@ TEST_P(LostWhileABoxWaits, TheAnswerLeavesTheBridgeDisconnectedWithTheReason)
         services.onBox = nullptr;
         const bool wasLinked = window->linked;
         relay.dropConnection();
-        ASSERT_TRUE(faulttest::waitUntil([this] { return !window->serverconnected; }));
+        ASSERT_TRUE(test::waitUntil([this] { return !window->serverconnected; }));
         // The outputs go off with the link of a remote user still linked; that "K" is no answer.
         if (wasLinked) {
             ASSERT_TRUE(unit.waitForCommand("K"));
@@ -257,7 +257,7 @@ TEST_P(LostWhileABoxWaits, TheAnswerLeavesTheBridgeDisconnectedWithTheReason)
         ASSERT_EQ(noResponseBoxes(), 1);
     } else {
         ASSERT_TRUE(relay.sendCode("400"));
-        ASSERT_TRUE(faulttest::waitUntil([this] { return !services.boxes.empty(); }));
+        ASSERT_TRUE(test::waitUntil([this] { return !services.boxes.empty(); }));
     }
     QTest::qWait(50);
 

@@ -2,13 +2,13 @@
 // wrong number of fields, and a flood with no line feed. Each is reported as corrupt data and
 // changes nothing; the next good line is parsed as usual.
 
-#include "fault_bridge.h"
+#include "support/bridge_fixture.h"
 
 #include <random>
 
 namespace {
 
-using faulttest::FaultBridge;
+using test::BridgeOnRealLinks;
 
 const QString corruptEntry = QStringLiteral(" ERROR |Invalid or corrupt data received from Q6");
 
@@ -32,15 +32,15 @@ QByteArray randomBytes(std::mt19937 &rng, int count)
     return bytes;
 }
 
-class SerialGarbage : public FaultBridge {
+class SerialGarbage : public BridgeOnRealLinks {
 protected:
     void SetUp() override
     {
-        FaultBridge::SetUp();
+        BridgeOnRealLinks::SetUp();
         connectToRelay();
         ASSERT_FALSE(HasFatalFailure());
-        ASSERT_TRUE(faulttest::waitUntil([this] { return window->firmwareChecked; }));
-        bridgetest::clearLog();
+        ASSERT_TRUE(test::waitUntil([this] { return window->firmwareChecked; }));
+        test::clearLog();
     }
 
     // Writes the bytes in small pieces through the event loop, as a line that keeps talking
@@ -62,7 +62,7 @@ protected:
             + ":0:0:0:0:0:2.107\n";
         services.clock += 3.0;
         ASSERT_TRUE(unit.send(good));
-        ASSERT_TRUE(faulttest::waitUntil([&] { return window->levelA == levelA && window->levelB == levelB; }))
+        ASSERT_TRUE(test::waitUntil([&] { return window->levelA == levelA && window->levelB == levelB; }))
             << "good line not parsed; log:\n" << log().join(u'\n').toStdString();
         EXPECT_EQ(window->lastRead, clockSeconds());
         EXPECT_TRUE(window->kelvoResults.isEmpty());
@@ -93,7 +93,7 @@ TEST_F(SerialGarbage, CorruptLinesAreReportedAndChangeNothingTheNextGoodLineIsPa
         const qsizetype errorsBefore = logCount(corruptEntry);
         services.clock += 1.0;
         feed(c.bytes);
-        ASSERT_TRUE(faulttest::waitUntil([&] { return logCount(corruptEntry) == errorsBefore + 1; }))
+        ASSERT_TRUE(test::waitUntil([&] { return logCount(corruptEntry) == errorsBefore + 1; }))
             << log().join(u'\n').toStdString();
         EXPECT_EQ(window->levelA, levelA);
         EXPECT_EQ(window->lastRead, read);
@@ -114,14 +114,14 @@ TEST_F(SerialGarbage, AFloodWithNoLineFeedIsDroppedInBoundedPiecesAndTheLineAfte
     ASSERT_FALSE(HasFatalFailure());
     // Each drop comes once the buffer passes its cap, one piece past 4096 bytes at most.
     const qsizetype drops = flood.size() / (4096 + 512);
-    ASSERT_TRUE(faulttest::waitUntil([&] { return logCount(corruptEntry) >= drops; })) << logCount(corruptEntry);
+    ASSERT_TRUE(test::waitUntil([&] { return logCount(corruptEntry) >= drops; })) << logCount(corruptEntry);
     EXPECT_LE(window->kelvoResults.size(), 4096);
     EXPECT_EQ(window->lastRead, read);
 
     // The flood's line ends at the next line feed, and is corrupt; the line after it is good.
     const qsizetype errors = logCount(corruptEntry);
     ASSERT_TRUE(unit.send("\n"));
-    ASSERT_TRUE(faulttest::waitUntil([&] { return logCount(corruptEntry) == errors + 1; }));
+    ASSERT_TRUE(test::waitUntil([&] { return logCount(corruptEntry) == errors + 1; }));
     expectNextGoodLineParsed(33, 44);
     EXPECT_TRUE(window->serverconnected);
     EXPECT_TRUE(services.boxes.empty());
@@ -136,7 +136,7 @@ TEST_F(SerialGarbage, GarbageDuringRemoteControlLeavesTheRelayLinkWorking)
     for (int i = 0; i < 20; ++i) {
         const qsizetype errors = logCount(corruptEntry);
         feed(randomBytes(rng, 1 + int(rng() % 3000)) + "\n");
-        ASSERT_TRUE(faulttest::waitUntil([&] { return logCount(corruptEntry) == errors + 1; })) << i;
+        ASSERT_TRUE(test::waitUntil([&] { return logCount(corruptEntry) == errors + 1; })) << i;
     }
     relay.clearRecords();
     expectNextGoodLineParsed(12, 13);

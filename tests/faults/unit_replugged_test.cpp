@@ -4,7 +4,7 @@
 // between nothing is logged as sent to the unit, and the remote learns its commands went
 // nowhere.
 
-#include "fault_bridge.h"
+#include "support/bridge_fixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,15 +12,15 @@
 
 namespace {
 
-using faulttest::FaultBridge;
+using test::BridgeOnRealLinks;
 
 const QString serialErrorPrefix = QStringLiteral(" SERIAL|Serial port error ");
 
-class UnitReplugged : public FaultBridge {
+class UnitReplugged : public BridgeOnRealLinks {
 protected:
     void SetUp() override
     {
-        FaultBridge::SetUp();
+        BridgeOnRealLinks::SetUp();
         ASSERT_TRUE(devices.isValid());
         plugIn(unit);
         ASSERT_FALSE(HasFatalFailure());
@@ -57,16 +57,16 @@ TEST_F(UnitReplugged, RetryReopensTheSamePathAndRemoteControlCarriesOn)
     bringUpRemoteControl();
     ASSERT_FALSE(HasFatalFailure());
     const int relayConnections = relay.connectionCount();
-    bridgetest::clearLog();
+    test::clearLog();
     relay.clearRecords();
 
     // Pulled: a real hang-up, and the node gone.
     unit.hangUp();
     unplug();
     ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(faulttest::waitUntil([this] { return !logStartingWith(serialErrorPrefix).isEmpty(); }))
+    ASSERT_TRUE(test::waitUntil([this] { return !logStartingWith(serialErrorPrefix).isEmpty(); }))
         << log().join(u'\n').toStdString();
-    ASSERT_TRUE(faulttest::waitUntil([this] { return !window->kelvoserial()->isOpen(); }));
+    ASSERT_TRUE(test::waitUntil([this] { return !window->kelvoserial()->isOpen(); }));
 
     // A remote command meanwhile reaches nobody: not logged as sent, and the remote is told.
     ASSERT_TRUE(relay.send("A5"));

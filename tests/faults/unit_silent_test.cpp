@@ -2,19 +2,19 @@
 // once the last command is more than 20 s past the last status line, Retry keeps watching,
 // and when the unit answers again the bridge carries on.
 
-#include "fault_bridge.h"
+#include "support/bridge_fixture.h"
 
 #include <QRadioButton>
 
 namespace {
 
-using faulttest::FaultBridge;
+using test::BridgeOnRealLinks;
 
-class UnitSilent : public FaultBridge {
+class UnitSilent : public BridgeOnRealLinks {
 protected:
     void SetUp() override
     {
-        FaultBridge::SetUp();
+        BridgeOnRealLinks::SetUp();
         window->monitor10(1)->setChecked(true);
         ASSERT_TRUE(window->monitor10(1)->isChecked());
     }
@@ -24,7 +24,7 @@ protected:
     {
         const qsizetype before = unit.statusRequests();
         tick();
-        ASSERT_TRUE(faulttest::waitUntil([&] { return unit.statusRequests() > before; })) << "no poll";
+        ASSERT_TRUE(test::waitUntil([&] { return unit.statusRequests() > before; })) << "no poll";
     }
 };
 
@@ -50,9 +50,9 @@ TEST_F(UnitSilent, WarnsPastTheMarginRetryKeepsWatchingAndTheBridgeCarriesOnOnce
     const qsizetype asked = unit.statusRequests();
     tick();
     ASSERT_EQ(noResponseBoxes(), 1);
-    EXPECT_EQ(services.boxes.back().text, faulttest::noResponseText);
+    EXPECT_EQ(services.boxes.back().text, test::noResponseText);
     EXPECT_TRUE(window->ping()->isArmed());
-    ASSERT_TRUE(faulttest::waitUntil([&] { return unit.statusRequests() >= asked + 2; }))
+    ASSERT_TRUE(test::waitUntil([&] { return unit.statusRequests() >= asked + 2; }))
         << "the poll, then Retry's status request";
     EXPECT_TRUE(window->serverconnected);
     EXPECT_TRUE(window->linked);

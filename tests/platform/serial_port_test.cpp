@@ -1,6 +1,7 @@
 // The serial layer on a real QSerialPort over a pseudo-terminal.
 
 #include "platform/serial_port.h"
+#include "support/cpu_time.h"
 #include "support/pty_pair.h"
 #include "support/scripted_services.h"
 
@@ -9,17 +10,8 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 namespace {
-
-double processCpuSeconds()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto seconds = [](const timeval &t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 // Reads from the far end until `expected` bytes came or a second passed.
 QByteArray readAtFarEnd(PtyPair &pty, qsizetype expected)
@@ -181,9 +173,9 @@ TEST_F(SerialPortTest, HangUpGivesOneErrorAndAnIdleCpu)
     pty.hangUp();
     ASSERT_TRUE(errors.wait(2000));
 
-    const double cpuBefore = processCpuSeconds();
+    const double cpuBefore = test::cpuSeconds();
     QTest::qWait(1000);
-    const double cpuUsed = processCpuSeconds() - cpuBefore;
+    const double cpuUsed = test::cpuSeconds() - cpuBefore;
 
     EXPECT_EQ(errors.count(), 1);
     EXPECT_LT(cpuUsed, 0.3) << "the port keeps reporting its error in a busy loop";

@@ -3,8 +3,8 @@
 
 #include "platform/tls_socket.h"
 #include "support/scripted_services.h"
+#include "support/wait.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QPointer>
 #include <QSignalSpy>
@@ -20,18 +20,7 @@
 
 namespace {
 
-// Runs the event loop until the condition holds or two seconds passed.
-template <typename Condition>
-bool waitUntil(Condition condition)
-{
-    const QDeadlineTimer deadline(2000);
-    while (!condition()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(5);
-    }
-    return true;
-}
+using test::waitUntil;
 
 // A one-client TLS server on 127.0.0.1 with a test certificate; records what it receives.
 class LocalTlsServer {

@@ -6,7 +6,7 @@
 #include "shell/about_window.h"
 #include "shell/app.h"
 #include "shell/log_window.h"
-#include "shell/preferences_test_home.h"
+#include "support/preferences_test_home.h"
 #include "support/scripted_services.h"
 #include "window/kelvo_bridge.h"
 

@@ -1,9 +1,9 @@
 // The store and its file on a temporary application-data folder: where the file goes, what it
 // holds byte for byte, and that a failed save or an unreadable file changes nothing.
 
-#include "preferences_test_home.h"
 #include "shell/preferences_module.h"
 #include "support/file_size_limit.h"
+#include "support/preferences_test_home.h"
 
 #include <QFileInfo>
 

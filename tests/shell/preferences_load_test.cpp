@@ -1,7 +1,7 @@
 // Load over a table of file texts: what loads, what does not, and what the store then holds.
 
-#include "preferences_test_home.h"
 #include "shell/preferences_module.h"
+#include "support/preferences_test_home.h"
 
 #include <optional>
 

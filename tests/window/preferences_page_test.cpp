@@ -5,7 +5,7 @@
 
 #include "platform/dialogs.h"
 #include "shell/preferences_module.h"
-#include "shell/preferences_test_home.h"
+#include "support/preferences_test_home.h"
 #include "support/scripted_services.h"
 
 #include <QCheckBox>

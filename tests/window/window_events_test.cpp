@@ -8,7 +8,8 @@
 #include "shell/log_window.h"
 #include "shell/main_menu_bar.h"
 #include "shell/preferences_module.h"
-#include "shell/preferences_test_home.h"
+#include "support/bridge_readers.h"
+#include "support/preferences_test_home.h"
 #include "support/scripted_services.h"
 
 #include <QAction>
@@ -91,10 +92,6 @@ protected:
         menu->hide();
     }
 
-    [[nodiscard]] static QColor lampCentre(const KelvoBridge &window)
-    {
-        return window.connectButton()->icon().pixmap(QSize(40, 40)).toImage().pixelColor(20, 20);
-    }
 };
 
 TEST_F(WindowEvents, OpenFillsTheWindowFromTheStore)
@@ -119,7 +116,7 @@ TEST_F(WindowEvents, OpenFillsTheWindowFromTheStore)
     EXPECT_FALSE(window.blockProgram()->isChecked());
     EXPECT_TRUE(window.maxA()->text().isEmpty());
     EXPECT_EQ(window.timeoutMinutes()->text(), QStringLiteral("20"));
-    EXPECT_EQ(lampCentre(window), QColor(0xBC0002));
+    EXPECT_EQ(test::lampOf(window), QStringLiteral("red"));
     EXPECT_EQ(window.infoLabel()->text(), welcomeText());
     EXPECT_EQ(window.bridgeUI()->currentIndex(), 0);
     EXPECT_TRUE(services.boxes.empty());
@@ -155,7 +152,7 @@ TEST_F(WindowEvents, OpenWithKeysMissingOrAMonitorOfSevenStillFinishes)
         EXPECT_TRUE(window.monitor10(1)->isChecked());
         EXPECT_EQ(window.prefmonitor, 1);
         EXPECT_EQ(window.maxA()->text(), QStringLiteral("100"));
-        EXPECT_EQ(lampCentre(window), QColor(0xBC0002));
+        EXPECT_EQ(test::lampOf(window), QStringLiteral("red"));
         EXPECT_EQ(window.infoLabel()->text(), welcomeText());
         EXPECT_EQ(window.portselector()->width(), 200);
         EXPECT_EQ(Preferences()->values().size(), blank ? 0 : 1); // nothing is filled in
