@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;

@@ -9,6 +9,8 @@
 
 #include <QApplication>
 
+using namespace kelvo;
+
 namespace {
 
 class OnePortList : public platform::PortList {

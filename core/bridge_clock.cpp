@@ -5,6 +5,8 @@
 #include "core/rules/text_number.h"
 #include "platform/clock.h"
 
+using namespace kelvo;
+
 qint64 KelvoBridge::wholeSecondsNow()
 {
     return kelvo::truncateToInt64(platform::clock().now());

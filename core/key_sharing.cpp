@@ -6,6 +6,8 @@
 
 #include <QLabel>
 
+using namespace kelvo;
+
 namespace {
 
 // On the relay's own site: the host the relay connection uses.

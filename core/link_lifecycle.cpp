@@ -18,6 +18,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+using namespace kelvo;
+
 namespace protocol = kelvo::protocol;
 
 void KelvoBridge::connectButton_Action()

@@ -19,6 +19,8 @@
 #include <limits>
 #include <optional>
 
+using namespace kelvo;
+
 namespace {
 
 constexpr qint64 keepAliveTick = 6;

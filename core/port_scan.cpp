@@ -16,6 +16,8 @@
 #include <QPushButton>
 #include <QVariant>
 
+using namespace kelvo;
+
 namespace {
 
 // The listed name of the port `probe` is set to, kept beside its device path for the log and

@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+using namespace kelvo;
+
 using kelvo::shown;
 namespace protocol = kelvo::protocol;
 

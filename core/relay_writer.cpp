@@ -9,6 +9,8 @@
 #include "platform/tls_socket.h"
 #include "shell/log_window.h"
 
+using namespace kelvo;
+
 void KelvoBridge::sendToRelay(const QByteArray &line, RelayLog logAt, const QString &logText)
 {
     const auto logLine = [&] { log(logwindow::serverOutTag, logText.isNull() ? kelvo::shown(line) : logText); };

@@ -10,6 +10,8 @@
 
 #include <QLabel>
 
+using namespace kelvo;
+
 namespace {
 
 const QString corruptDataText = QStringLiteral("Invalid or corrupt data received from Q6");

@@ -9,6 +9,8 @@
 
 #include <QComboBox>
 
+using namespace kelvo;
+
 void KelvoBridge::reopenUnitPort()
 {
     // The same device path as at Connect: a re-plugged adapter comes back under its old name.

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-namespace platform {
+namespace kelvo::platform {
 
 namespace {
 
@@ -38,4 +38,4 @@ void setClock(Clock *replacement)
     replacementClock = replacement;
 }
 
-} // namespace platform
+} // namespace kelvo::platform

@@ -5,7 +5,7 @@
 #include <QDateTime>
 #include <QString>
 
-namespace platform {
+namespace kelvo::platform {
 
 class Clock {
 public:
@@ -25,4 +25,4 @@ Clock &clock();
 // Installs a replacement clock (not owned), or restores the system's with nullptr.
 void setClock(Clock *replacement);
 
-} // namespace platform
+} // namespace kelvo::platform

@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <QToolTip>
 
-namespace platform {
+namespace kelvo::platform {
 
 namespace {
 
@@ -26,7 +26,7 @@ void showTooltipNow(const QPoint &screenPosition, const QString &text)
 class TooltipAfterRelease : public QObject {
 public:
     TooltipAfterRelease(const QPoint &screenPosition, const QString &text)
-        : QObject(qApp), m_position(screenPosition), m_text(text)
+        : QObject(qApp), position_(screenPosition), text_(text)
     {
         qApp->installEventFilter(this);
     }
@@ -35,13 +35,13 @@ protected:
     bool eventFilter(QObject *, QEvent *event) override
     {
         if (event->type() == QEvent::MouseButtonRelease
-            && QGuiApplication::mouseButtons() == Qt::NoButton && !m_released) {
-            m_released = true;
+            && QGuiApplication::mouseButtons() == Qt::NoButton && !released_) {
+            released_ = true;
             // After the release has been handled everywhere, or the tooltip would see it too.
             QMetaObject::invokeMethod(
                 this,
                 [this] {
-                    showTooltipNow(m_position, m_text);
+                    showTooltipNow(position_, text_);
                     deleteLater();
                 },
                 Qt::QueuedConnection);
@@ -50,9 +50,9 @@ protected:
     }
 
 private:
-    QPoint m_position;
-    QString m_text;
-    bool m_released = false;
+    QPoint position_;
+    QString text_;
+    bool released_ = false;
 };
 
 } // namespace
@@ -99,4 +99,4 @@ void setDesktop(Desktop *replacement)
     replacementDesktop = replacement;
 }
 
-} // namespace platform
+} // namespace kelvo::platform

@@ -7,7 +7,7 @@
 #include <QString>
 #include <QUrl>
 
-namespace platform {
+namespace kelvo::platform {
 
 class Desktop {
 public:
@@ -28,4 +28,4 @@ Desktop &desktop();
 // Installs a replacement desktop (not owned), or restores Qt's with nullptr.
 void setDesktop(Desktop *replacement);
 
-} // namespace platform
+} // namespace kelvo::platform

@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-namespace platform {
+namespace kelvo::platform {
 
 namespace {
 
@@ -44,4 +44,4 @@ void setDialogs(Dialogs *replacement)
     replacementDialogs = replacement;
 }
 
-} // namespace platform
+} // namespace kelvo::platform

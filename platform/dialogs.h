@@ -4,7 +4,7 @@
 
 #include <QString>
 
-namespace platform {
+namespace kelvo::platform {
 
 // What a coded box shows: a caution icon with OK, or with Retry and Cancel.
 enum class MsgBoxCode : int { CautionOk = 48, CautionRetryCancel = 53 };
@@ -26,4 +26,4 @@ Dialogs &dialogs();
 // Installs replacement dialogs (not owned), or restores Qt's with nullptr.
 void setDialogs(Dialogs *replacement);
 
-} // namespace platform
+} // namespace kelvo::platform

@@ -2,7 +2,7 @@
 
 #include <QSerialPortInfo>
 
-namespace platform {
+namespace kelvo::platform {
 
 namespace {
 
@@ -32,4 +32,4 @@ void setPortList(PortList *replacement)
     replacementPortList = replacement;
 }
 
-} // namespace platform
+} // namespace kelvo::platform

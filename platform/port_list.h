@@ -4,7 +4,7 @@
 
 #include <QStringList>
 
-namespace platform {
+namespace kelvo::platform {
 
 class PortList {
 public:
@@ -19,4 +19,4 @@ PortList &portList();
 // Installs a replacement port list (not owned), or restores Qt's with nullptr.
 void setPortList(PortList *replacement);
 
-} // namespace platform
+} // namespace kelvo::platform

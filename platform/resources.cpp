@@ -1,6 +1,6 @@
 #include "platform/resources.h"
 
-namespace platform {
+namespace kelvo::platform {
 
 namespace {
 
@@ -26,4 +26,4 @@ void setResources(Resources *replacement)
     replacementResources = replacement;
 }
 
-} // namespace platform
+} // namespace kelvo::platform

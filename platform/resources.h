@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <QString>
 
-namespace platform {
+namespace kelvo::platform {
 
 class Resources {
 public:
@@ -20,4 +20,4 @@ Resources &resources();
 // Installs replacement resources (not owned), or restores the built-in ones with nullptr.
 void setResources(Resources *replacement);
 
-} // namespace platform
+} // namespace kelvo::platform

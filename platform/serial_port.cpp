@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <unistd.h>
 
-namespace platform {
+namespace kelvo::platform {
 
 qint64 SerialPortCount()
 {
@@ -182,4 +182,4 @@ void SerialPort::handleError(int qtError)
     emit error();
 }
 
-} // namespace platform
+} // namespace kelvo::platform

@@ -8,7 +8,7 @@
 
 class QSerialPort;
 
-namespace platform {
+namespace kelvo::platform {
 
 // The machine's ports, through the port list (platform/port_list.h), so tests can list
 // pseudo-terminals.
@@ -65,4 +65,4 @@ private:
     quint64 generation_ = 0;
 };
 
-} // namespace platform
+} // namespace kelvo::platform

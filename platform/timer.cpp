@@ -4,7 +4,7 @@
 
 #include <QTimer>
 
-namespace platform {
+namespace kelvo::platform {
 
 Timer::Timer(int periodMs, QObject *parent)
     : QObject(parent), timer_(new QTimer(this)), period_(periodMs)
@@ -55,4 +55,4 @@ void Timer::restart()
         timerDriver().start(*timer_, period_, mode_ == modeSingle);
 }
 
-} // namespace platform
+} // namespace kelvo::platform

@@ -9,7 +9,7 @@
 
 class QTimer;
 
-namespace platform {
+namespace kelvo::platform {
 
 class Timer : public QObject {
     Q_OBJECT
@@ -44,4 +44,4 @@ private:
     bool singleFired_ = false;
 };
 
-} // namespace platform
+} // namespace kelvo::platform

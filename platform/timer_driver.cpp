@@ -2,7 +2,7 @@
 
 #include <QTimer>
 
-namespace platform {
+namespace kelvo::platform {
 
 namespace {
 
@@ -29,4 +29,4 @@ void setTimerDriver(TimerDriver *replacement)
     replacementDriver = replacement;
 }
 
-} // namespace platform
+} // namespace kelvo::platform

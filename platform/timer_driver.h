@@ -4,7 +4,7 @@
 
 class QTimer;
 
-namespace platform {
+namespace kelvo::platform {
 
 class TimerDriver {
 public:
@@ -19,4 +19,4 @@ TimerDriver &timerDriver();
 // Installs a replacement driver (not owned), or restores real time with nullptr.
 void setTimerDriver(TimerDriver *replacement);
 
-} // namespace platform
+} // namespace kelvo::platform

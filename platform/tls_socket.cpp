@@ -4,7 +4,7 @@
 #include <QSslSocket>
 #include <QTimer>
 
-namespace platform {
+namespace kelvo::platform {
 
 namespace {
 
@@ -165,4 +165,4 @@ void TlsSocket::dispose(QSslSocket *socket)
     socket->deleteLater();
 }
 
-} // namespace platform
+} // namespace kelvo::platform

@@ -14,7 +14,7 @@
 
 class QSslSocket;
 
-namespace platform {
+namespace kelvo::platform {
 
 class TlsSocket : public QObject {
     Q_OBJECT
@@ -68,4 +68,4 @@ private:
     QList<QSslSocket *> heldForDispatch_;
 };
 
-} // namespace platform
+} // namespace kelvo::platform

@@ -13,6 +13,8 @@
 #include <QPointer>
 #include <QUrl>
 
+using namespace kelvo;
+
 namespace {
 
 QPointer<about> theAboutWindow;

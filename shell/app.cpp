@@ -13,6 +13,8 @@
 #include <QEvent>
 #include <QPointer>
 
+using namespace kelvo;
+
 namespace {
 
 QPointer<App> theApp;
@@ -64,7 +66,7 @@ App::App()
     // The shared menu bar is built now, before any window installs it.
     MainMenuBar::instance();
     // Closing the last window quits through the road below, never around it.
-    m_quitOnLastWindowClosed = QGuiApplication::quitOnLastWindowClosed();
+    quitOnLastWindowClosed_ = QGuiApplication::quitOnLastWindowClosed();
     QGuiApplication::setQuitOnLastWindowClosed(false);
     connect(qApp, &QGuiApplication::lastWindowClosed, this, &App::quitRoad);
     // A quit asked of the application itself (QCoreApplication::quit, the session) as well.
@@ -73,7 +75,7 @@ App::App()
 
 App::~App()
 {
-    QGuiApplication::setQuitOnLastWindowClosed(m_quitOnLastWindowClosed);
+    QGuiApplication::setQuitOnLastWindowClosed(quitOnLastWindowClosed_);
     if (theApp == this)
         theApp = nullptr;
 }
@@ -87,7 +89,7 @@ void App::startUp()
 int App::runEventLoop()
 {
     const int status = QApplication::exec();
-    m_loopEnded = true;
+    loopEnded_ = true;
     quitRoad();
     Event_Close();
     // The closed windows go before the application object and QApplication do.
@@ -104,9 +106,9 @@ bool App::Event_CancelClose()
 
 void App::Event_Close()
 {
-    if (m_closed)
+    if (closed_)
         return;
-    m_closed = true;
+    closed_ = true;
     savePreferences();
 }
 
@@ -131,9 +133,9 @@ void App::Event_Open()
 
 void App::quitRoad()
 {
-    if (m_quitting)
+    if (quitting_)
         return;
-    m_quitting = true;
+    quitting_ = true;
     Event_CancelClose();
 }
 
@@ -143,7 +145,7 @@ void App::terminate()
     if (KelvoBridge *window = KelvoBridge::openInstance())
         window->close();
     QApplication::closeAllWindows();
-    if (!m_loopEnded)
+    if (!loopEnded_)
         platform::desktop().quit(0);
 }
 

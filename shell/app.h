@@ -53,10 +53,10 @@ private:
     // The platform's termination: every window closed, then the event loop asked to end.
     void terminate();
 
-    bool m_quitting = false;
-    bool m_closed = false;
-    bool m_loopEnded = false;
-    bool m_quitOnLastWindowClosed = true; // the application's own setting, given back at the end
+    bool quitting_ = false;
+    bool closed_ = false;
+    bool loopEnded_ = false;
+    bool quitOnLastWindowClosed_ = true; // the application's own setting, given back at the end
 };
 
 // The message of the no-serial-port case and of a failed save, as shown.

@@ -11,7 +11,7 @@ namespace {
 
 class Reader {
 public:
-    explicit Reader(QByteArrayView text) : m_text(text) {}
+    explicit Reader(QByteArrayView text) : text_(text) {}
 
     JsonReadResult read()
     {
@@ -25,21 +25,21 @@ public:
             fail(QStringLiteral("Parse Error: Expecting '{' or '['"));
         }
         if (!result.ok()) {
-            result.error = m_error;
-            result.position = m_errorPosition;
+            result.error = error_;
+            result.position = errorPosition_;
         }
         return result;
     }
 
 private:
-    [[nodiscard]] bool atEnd() const { return m_position >= m_text.size(); }
-    [[nodiscard]] char peek() const { return m_text[m_position]; }
+    [[nodiscard]] bool atEnd() const { return position_ >= text_.size(); }
+    [[nodiscard]] char peek() const { return text_[position_]; }
 
     bool fail(const QString &message)
     {
-        if (m_error.isEmpty()) {
-            m_error = message;
-            m_errorPosition = m_position;
+        if (error_.isEmpty()) {
+            error_ = message;
+            errorPosition_ = position_;
         }
         return false;
     }
@@ -47,21 +47,21 @@ private:
     void skipWhiteSpace()
     {
         while (!atEnd() && (peek() == ' ' || peek() == '\t' || peek() == '\n' || peek() == '\r'))
-            ++m_position;
+            ++position_;
     }
 
     bool expect(char wanted)
     {
         if (atEnd() || peek() != wanted)
             return fail(QStringLiteral("Parse Error: Expecting '%1'").arg(QLatin1Char(wanted)));
-        ++m_position;
+        ++position_;
         return true;
     }
 
     bool readWord(QByteArrayView word, JsonValue value, JsonValue &out)
     {
-        if (m_text.sliced(m_position).startsWith(word)) {
-            m_position += word.size();
+        if (text_.sliced(position_).startsWith(word)) {
+            position_ += word.size();
             out = std::move(value);
             return true;
         }
@@ -98,11 +98,11 @@ private:
 
     bool readObject(JsonValue &out, int depth)
     {
-        ++m_position; // '{'
+        ++position_; // '{'
         JsonObject object;
         skipWhiteSpace();
         if (!atEnd() && peek() == '}') {
-            ++m_position;
+            ++position_;
             out = JsonValue(std::move(object));
             return true;
         }
@@ -125,7 +125,7 @@ private:
             if (atEnd())
                 return fail(QStringLiteral("Parse Error: Unexpected end of text"));
             if (peek() == '}') {
-                ++m_position;
+                ++position_;
                 out = JsonValue(std::move(object));
                 return true;
             }
@@ -136,11 +136,11 @@ private:
 
     bool readArray(JsonValue &out, int depth)
     {
-        ++m_position; // '['
+        ++position_; // '['
         JsonArray array;
         skipWhiteSpace();
         if (!atEnd() && peek() == ']') {
-            ++m_position;
+            ++position_;
             out = JsonValue(std::move(array));
             return true;
         }
@@ -154,7 +154,7 @@ private:
             if (atEnd())
                 return fail(QStringLiteral("Parse Error: Unexpected end of text"));
             if (peek() == ']') {
-                ++m_position;
+                ++position_;
                 out = JsonValue(std::move(array));
                 return true;
             }
@@ -191,11 +191,11 @@ private:
 
     bool readString(QByteArray &out)
     {
-        ++m_position; // opening quote
+        ++position_; // opening quote
         for (;;) {
             if (atEnd())
                 return fail(QStringLiteral("Parse Error: Unterminated string"));
-            const char c = m_text[m_position++];
+            const char c = text_[position_++];
             if (c == '"')
                 return true;
             if (c != '\\') {
@@ -204,7 +204,7 @@ private:
             }
             if (atEnd())
                 return fail(QStringLiteral("Parse Error: Unterminated string"));
-            const char escape = m_text[m_position++];
+            const char escape = text_[position_++];
             switch (escape) {
             case '"': out += '"'; break;
             case '\\': out += '\\'; break;
@@ -215,11 +215,11 @@ private:
             case 'r': out += '\r'; break;
             case 't': out += '\t'; break;
             case 'u': {
-                if (m_text.size() - m_position < 4)
+                if (text_.size() - position_ < 4)
                     return fail(QStringLiteral("Parse Error: Incomplete \\u escape"));
                 char32_t codePoint = 0;
                 for (int i = 0; i < 4; ++i) {
-                    const int digit = hexDigit(m_text[m_position++]);
+                    const int digit = hexDigit(text_[position_++]);
                     if (digit < 0)
                         return fail(QStringLiteral("Parse Error: Bad \\u escape"));
                     codePoint = codePoint << 4 | char32_t(digit);
@@ -228,7 +228,7 @@ private:
                 break;
             }
             default:
-                --m_position;
+                --position_;
                 return fail(QStringLiteral("Parse Error: Bad escape"));
             }
         }
@@ -236,39 +236,39 @@ private:
 
     bool skipDigits()
     {
-        const qsizetype start = m_position;
+        const qsizetype start = position_;
         while (!atEnd() && peek() >= '0' && peek() <= '9')
-            ++m_position;
-        return m_position > start;
+            ++position_;
+        return position_ > start;
     }
 
     bool readNumber(JsonValue &out)
     {
-        const qsizetype start = m_position;
+        const qsizetype start = position_;
         if (peek() == '-')
-            ++m_position;
+            ++position_;
         if (atEnd() || peek() < '0' || peek() > '9')
             return fail(QStringLiteral("Parse Error: Expecting a digit"));
         if (peek() == '0')
-            ++m_position;
+            ++position_;
         else
             skipDigits();
         bool whole = true;
         if (!atEnd() && peek() == '.') {
-            ++m_position;
+            ++position_;
             whole = false;
             if (!skipDigits())
                 return fail(QStringLiteral("Parse Error: Expecting a digit"));
         }
         if (!atEnd() && (peek() == 'e' || peek() == 'E')) {
-            ++m_position;
+            ++position_;
             whole = false;
             if (!atEnd() && (peek() == '+' || peek() == '-'))
-                ++m_position;
+                ++position_;
             if (!skipDigits())
                 return fail(QStringLiteral("Parse Error: Expecting a digit"));
         }
-        const QByteArrayView number = m_text.sliced(start, m_position - start);
+        const QByteArrayView number = text_.sliced(start, position_ - start);
         const char *first = number.data();
         const char *last = first + number.size();
 
@@ -289,22 +289,22 @@ private:
         const auto [end, error] = std::from_chars(first, last, real);
         if (error == std::errc::result_out_of_range) {
             if (kelvo::decimalMagnitude(number) >= 0) {
-                m_position = start;
+                position_ = start;
                 return fail(QStringLiteral("Parse Error: Number out of range"));
             }
             real = number.startsWith('-') ? -0.0 : 0.0; // too small: it reads as zero
         } else if (error != std::errc() || end != last || !std::isfinite(real)) {
-            m_position = start;
+            position_ = start;
             return fail(QStringLiteral("Parse Error: Bad number"));
         }
         out = JsonValue(real);
         return true;
     }
 
-    QByteArrayView m_text;
-    qsizetype m_position = 0;
-    QString m_error;
-    qsizetype m_errorPosition = 0;
+    QByteArrayView text_;
+    qsizetype position_ = 0;
+    QString error_;
+    qsizetype errorPosition_ = 0;
 };
 
 } // namespace

@@ -9,46 +9,46 @@ JsonObject::~JsonObject() = default;
 
 bool JsonObject::isEmpty() const
 {
-    return m_members.empty();
+    return members_.empty();
 }
 
 qsizetype JsonObject::size() const
 {
-    return static_cast<qsizetype>(m_members.size());
+    return static_cast<qsizetype>(members_.size());
 }
 
 const JsonValue *JsonObject::find(const QByteArray &key) const
 {
-    const auto position = m_index.constFind(key);
-    if (position == m_index.cend())
+    const auto position = index_.constFind(key);
+    if (position == index_.cend())
         return nullptr;
-    return &m_members[static_cast<std::size_t>(*position)].value;
+    return &members_[static_cast<std::size_t>(*position)].value;
 }
 
 void JsonObject::set(const QByteArray &key, JsonValue value)
 {
-    const auto position = m_index.constFind(key);
-    if (position != m_index.cend()) {
-        m_members[static_cast<std::size_t>(*position)].value = std::move(value);
+    const auto position = index_.constFind(key);
+    if (position != index_.cend()) {
+        members_[static_cast<std::size_t>(*position)].value = std::move(value);
         return;
     }
-    m_index.insert(key, size());
-    m_members.push_back(JsonMember{key, std::move(value)});
+    index_.insert(key, size());
+    members_.push_back(JsonMember{key, std::move(value)});
 }
 
 const std::vector<JsonMember> &JsonObject::members() const
 {
-    return m_members;
+    return members_;
 }
 
 bool JsonObject::operator==(const JsonObject &other) const
 {
-    return m_members == other.m_members;
+    return members_ == other.members_;
 }
 
-JsonValue::JsonValue(JsonObject object) : m_value(std::move(object)) {}
+JsonValue::JsonValue(JsonObject object) : value_(std::move(object)) {}
 
-JsonValue::JsonValue(JsonArray array) : m_value(std::move(array)) {}
+JsonValue::JsonValue(JsonArray array) : value_(std::move(array)) {}
 
 JsonValue::JsonValue(const JsonValue &other) = default;
 JsonValue::JsonValue(JsonValue &&other) noexcept = default;
@@ -58,8 +58,8 @@ JsonValue::~JsonValue() = default;
 
 JsonValue::Type JsonValue::type() const
 {
-    // The alternatives of m_value stand in the order of Type.
-    return static_cast<Type>(m_value.index());
+    // The alternatives of value_ stand in the order of Type.
+    return static_cast<Type>(value_.index());
 }
 
 bool JsonValue::isInteger() const
@@ -69,29 +69,29 @@ bool JsonValue::isInteger() const
 
 bool JsonValue::toBool() const
 {
-    const bool *value = std::get_if<bool>(&m_value);
+    const bool *value = std::get_if<bool>(&value_);
     return value && *value;
 }
 
 qint64 JsonValue::toInteger() const
 {
-    if (const qint32 *value = std::get_if<qint32>(&m_value))
+    if (const qint32 *value = std::get_if<qint32>(&value_))
         return *value;
-    if (const qint64 *value = std::get_if<qint64>(&m_value))
+    if (const qint64 *value = std::get_if<qint64>(&value_))
         return *value;
     return 0;
 }
 
 double JsonValue::toDouble() const
 {
-    if (const double *value = std::get_if<double>(&m_value))
+    if (const double *value = std::get_if<double>(&value_))
         return *value;
     return static_cast<double>(toInteger());
 }
 
 QByteArray JsonValue::toUtf8() const
 {
-    const QByteArray *value = std::get_if<QByteArray>(&m_value);
+    const QByteArray *value = std::get_if<QByteArray>(&value_);
     return value ? *value : QByteArray();
 }
 
@@ -103,18 +103,18 @@ QString JsonValue::toText() const
 const JsonObject &JsonValue::toObject() const
 {
     static const JsonObject empty;
-    const JsonObject *value = std::get_if<JsonObject>(&m_value);
+    const JsonObject *value = std::get_if<JsonObject>(&value_);
     return value ? *value : empty;
 }
 
 const JsonArray &JsonValue::toArray() const
 {
     static const JsonArray empty;
-    const JsonArray *value = std::get_if<JsonArray>(&m_value);
+    const JsonArray *value = std::get_if<JsonArray>(&value_);
     return value ? *value : empty;
 }
 
 bool JsonValue::operator==(const JsonValue &other) const
 {
-    return m_value == other.m_value;
+    return value_ == other.value_;
 }

@@ -38,8 +38,8 @@ public:
     [[nodiscard]] bool operator==(const JsonObject &other) const;
 
 private:
-    std::vector<JsonMember> m_members;
-    QHash<QByteArray, qsizetype> m_index; // key -> position in m_members
+    std::vector<JsonMember> members_;
+    QHash<QByteArray, qsizetype> index_; // key -> position in members_
 };
 
 class JsonValue {
@@ -48,14 +48,14 @@ public:
 
     JsonValue() = default; // null
     JsonValue(std::nullptr_t) {}
-    JsonValue(bool value) : m_value(value) {}
-    JsonValue(qint32 value) : m_value(value) {}
-    JsonValue(qint64 value) : m_value(value) {}
-    JsonValue(double value) : m_value(value) {}
-    JsonValue(const QString &text) : m_value(text.toUtf8()) {}
-    JsonValue(const QByteArray &utf8) : m_value(utf8) {}
+    JsonValue(bool value) : value_(value) {}
+    JsonValue(qint32 value) : value_(value) {}
+    JsonValue(qint64 value) : value_(value) {}
+    JsonValue(double value) : value_(value) {}
+    JsonValue(const QString &text) : value_(text.toUtf8()) {}
+    JsonValue(const QByteArray &utf8) : value_(utf8) {}
     // Without this a string literal would silently become a Boolean.
-    JsonValue(const char *utf8) : m_value(QByteArray(utf8)) {}
+    JsonValue(const char *utf8) : value_(QByteArray(utf8)) {}
     template <typename T>
     JsonValue(const T *) = delete;
     JsonValue(JsonObject object);
@@ -91,7 +91,7 @@ public:
 
 private:
     std::variant<std::monostate, bool, qint32, qint64, double, QByteArray, JsonObject, JsonArray>
-        m_value;
+        value_;
 };
 
 struct JsonMember {

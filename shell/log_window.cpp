@@ -19,6 +19,8 @@
 #include <QTextCursor>
 #include <QWidget>
 
+using namespace kelvo;
+
 namespace {
 
 QPointer<logwindow> theLogWindow;

@@ -11,6 +11,8 @@
 
 #include <initializer_list>
 
+using namespace kelvo;
+
 namespace {
 
 QPointer<MainMenuBar> theMenuBar;

@@ -8,6 +8,8 @@
 #include <array>
 #include <cstddef>
 
+using namespace kelvo;
+
 // The resource file lives in a static library: register it before the first read. Kept in the
 // global namespace, where the resource's init function is declared.
 static void registerPictureResources()
@@ -68,7 +70,7 @@ Slot batterySlot(kelvo::BatteryPicture level)
 
 } // namespace
 
-namespace pictures {
+namespace kelvo::pictures {
 
 QPixmap batterylow() { return cachedPicture(batterylowSlot); }
 QPixmap battery25() { return cachedPicture(battery25Slot); }
@@ -85,4 +87,4 @@ void releaseAll()
         pic = QPixmap();
 }
 
-} // namespace pictures
+} // namespace kelvo::pictures

@@ -6,7 +6,7 @@
 
 #include <QPixmap>
 
-namespace pictures {
+namespace kelvo::pictures {
 
 [[nodiscard]] QPixmap batterylow();
 [[nodiscard]] QPixmap battery25();
@@ -22,4 +22,4 @@ namespace pictures {
 // no picture outlives the GUI.
 void releaseAll();
 
-} // namespace pictures
+} // namespace kelvo::pictures

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-namespace controlFonts {
+namespace kelvo::controlFonts {
 
 QFont controlFont(QFont font, int pixelSize, bool bold, bool italic, const char *family)
 {
@@ -17,4 +17,4 @@ QFont controlFont(QFont font, int pixelSize, bool bold, bool italic, const char 
     return font;
 }
 
-} // namespace controlFonts
+} // namespace kelvo::controlFonts

@@ -5,7 +5,7 @@
 
 #include <QFont>
 
-namespace controlFonts {
+namespace kelvo::controlFonts {
 
 // The standard control font: the platform's face at the largest whole pixel size at which every
 // fixed text fits its control in the widest common face (DejaVu Sans); at 12 px two check boxes
@@ -16,4 +16,4 @@ inline constexpr int standardPixelSize = 11;
 [[nodiscard]] QFont controlFont(QFont font, int pixelSize, bool bold = false, bool italic = false,
                                 const char *family = nullptr);
 
-} // namespace controlFonts
+} // namespace kelvo::controlFonts

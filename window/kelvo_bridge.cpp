@@ -29,6 +29,8 @@
 #include <type_traits>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 QPointer<KelvoBridge> theWindow;

@@ -24,11 +24,11 @@ class QPushButton;
 class QRadioButton;
 class QStackedWidget;
 
-namespace platform {
+namespace kelvo::platform {
 class SerialPort;
 class TlsSocket;
 class Timer;
-} // namespace platform
+} // namespace kelvo::platform
 
 namespace kelvo {
 struct LinkFailureText;
@@ -80,9 +80,9 @@ public:
     kelvo::RelaySettings relaySettings = kelvo::RelaySettings::fromBuildSettings();
 
     // Control accessors: each returns its control as kept when it was created (null once gone).
-    [[nodiscard]] platform::SerialPort *kelvoserial() const;
-    [[nodiscard]] platform::TlsSocket *kelvoconnect() const;
-    [[nodiscard]] platform::Timer *ping() const;
+    [[nodiscard]] kelvo::platform::SerialPort *kelvoserial() const;
+    [[nodiscard]] kelvo::platform::TlsSocket *kelvoconnect() const;
+    [[nodiscard]] kelvo::platform::Timer *ping() const;
     [[nodiscard]] QStackedWidget *bridgeUI() const;
     [[nodiscard]] QPushButton *connectButton() const;
     [[nodiscard]] QComboBox *portselector() const;
@@ -108,9 +108,9 @@ public:
     [[nodiscard]] QFrame *Line1() const;
     [[nodiscard]] QCheckBox *slaveTimeout() const;
     [[nodiscard]] QLineEdit *timeoutMinutes() const;
-    [[nodiscard]] platform::Timer *fadetimer() const;
-    [[nodiscard]] platform::SerialPort *probe() const;
-    [[nodiscard]] platform::Timer *probeTimer() const;
+    [[nodiscard]] kelvo::platform::Timer *fadetimer() const;
+    [[nodiscard]] kelvo::platform::SerialPort *probe() const;
+    [[nodiscard]] kelvo::platform::Timer *probeTimer() const;
 
     // Unit line protocol (core/unit_link.cpp).
     void sendStimCommand(const QByteArray &command);
@@ -212,9 +212,9 @@ private:
 
     // The controls, kept at creation for the accessors: the per-message handlers reach them
     // with no search of the widget tree.
-    QPointer<platform::SerialPort> kelvoserial_;
-    QPointer<platform::TlsSocket> kelvoconnect_;
-    QPointer<platform::Timer> ping_;
+    QPointer<kelvo::platform::SerialPort> kelvoserial_;
+    QPointer<kelvo::platform::TlsSocket> kelvoconnect_;
+    QPointer<kelvo::platform::Timer> ping_;
     QPointer<QStackedWidget> bridgeUI_;
     QPointer<QPushButton> connectButton_;
     QPointer<QComboBox> portselector_;
@@ -239,7 +239,7 @@ private:
     QPointer<QFrame> Line1_;
     QPointer<QCheckBox> slaveTimeout_;
     QPointer<QLineEdit> timeoutMinutes_;
-    QPointer<platform::Timer> fadetimer_;
-    QPointer<platform::SerialPort> probe_;
-    QPointer<platform::Timer> probeTimer_;
+    QPointer<kelvo::platform::Timer> fadetimer_;
+    QPointer<kelvo::platform::SerialPort> probe_;
+    QPointer<kelvo::platform::Timer> probeTimer_;
 };

@@ -14,6 +14,8 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 
+using namespace kelvo;
+
 namespace keys = preferenceKeys;
 
 namespace {
@@ -27,7 +29,7 @@ namespace {
 
 } // namespace
 
-namespace preferencesPage {
+namespace kelvo::preferencesPage {
 
 void loadControls(KelvoBridge &window)
 {
@@ -46,7 +48,7 @@ void loadControls(KelvoBridge &window)
     window.prefmonitor = monitor;
 }
 
-} // namespace preferencesPage
+} // namespace kelvo::preferencesPage
 
 void KelvoBridge::savePrefs_Action()
 {

@@ -4,11 +4,11 @@
 
 class KelvoBridge;
 
-namespace preferencesPage {
+namespace kelvo::preferencesPage {
 
 // Puts each stored value into its control. A key the store lacks, a value that does not
 // convert, or a monitor index with no button shows that setting's first-run value instead; the
 // store is left as it is. Selecting the monitor button also sets prefmonitor.
 void loadControls(KelvoBridge &window);
 
-} // namespace preferencesPage
+} // namespace kelvo::preferencesPage

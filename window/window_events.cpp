@@ -17,6 +17,8 @@
 #include <QMenuBar>
 #include <QStackedWidget>
 
+using namespace kelvo;
+
 namespace {
 
 constexpr int portListWidth = 200;
@@ -45,7 +47,7 @@ constexpr qsizetype prefsItemPosition = 2; // the hidden separator holds positio
 // they are before a menu shows.
 class MenuStateBeforeShortcuts : public QObject {
 public:
-    explicit MenuStateBeforeShortcuts(KelvoBridge &window) : QObject(&window), m_window(window)
+    explicit MenuStateBeforeShortcuts(KelvoBridge &window) : QObject(&window), window_(window)
     {
         qApp->installEventFilter(this);
     }
@@ -55,13 +57,13 @@ protected:
     {
         if (event->type() == QEvent::ShortcutOverride)
             if (const auto *widget = qobject_cast<QWidget *>(watched);
-                widget && widget->window() == &m_window)
-                m_window.Event_EnableMenuItems();
+                widget && widget->window() == &window_)
+                window_.Event_EnableMenuItems();
         return false;
     }
 
 private:
-    KelvoBridge &m_window;
+    KelvoBridge &window_;
 };
 
 } // namespace

@@ -14,6 +14,8 @@
 #include <optional>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 using test::BridgeFixture;

@@ -13,6 +13,8 @@
 
 #include <limits>
 
+using namespace kelvo;
+
 namespace {
 
 using test::LinkedBridge;

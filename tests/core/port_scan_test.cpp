@@ -28,6 +28,8 @@
 #include <ostream>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 const QString noUnitText = QStringLiteral(

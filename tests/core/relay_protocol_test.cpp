@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
+using namespace kelvo;
+
 namespace {
 
 using test::LinkedBridge;

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 using test::BridgeFixture;

@@ -5,6 +5,8 @@
 #include "support/bridge_fixture.h"
 #include "support/cpu_time.h"
 
+using namespace kelvo;
+
 namespace {
 
 using test::BridgeOnRealLinks;

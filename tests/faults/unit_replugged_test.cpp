@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+using namespace kelvo;
+
 namespace {
 
 using test::BridgeOnRealLinks;

@@ -11,26 +11,26 @@ namespace fuzz {
 
 class Input {
 public:
-    Input(const std::uint8_t *data, std::size_t size) : m_data(data), m_size(size) {}
+    Input(const std::uint8_t *data, std::size_t size) : data_(data), size_(size) {}
 
-    [[nodiscard]] bool atEnd() const { return m_position >= m_size; }
-    [[nodiscard]] std::size_t left() const { return m_size - m_position; }
+    [[nodiscard]] bool atEnd() const { return position_ >= size_; }
+    [[nodiscard]] std::size_t left() const { return size_ - position_; }
 
-    std::uint8_t byte() { return atEnd() ? 0 : m_data[m_position++]; }
+    std::uint8_t byte() { return atEnd() ? 0 : data_[position_++]; }
 
     // Up to count bytes, fewer at the end of the input.
     QByteArray bytes(std::size_t count)
     {
         count = std::min(count, left());
-        const QByteArray out(reinterpret_cast<const char *>(m_data + m_position), qsizetype(count));
-        m_position += count;
+        const QByteArray out(reinterpret_cast<const char *>(data_ + position_), qsizetype(count));
+        position_ += count;
         return out;
     }
 
 private:
-    const std::uint8_t *m_data;
-    std::size_t m_size;
-    std::size_t m_position = 0;
+    const std::uint8_t *data_;
+    std::size_t size_;
+    std::size_t position_ = 0;
 };
 
 // Stops the fuzzer with a crash it records; the condition names what broke.

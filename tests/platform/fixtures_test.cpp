@@ -14,6 +14,8 @@
 
 #include <algorithm>
 
+using namespace kelvo;
+
 namespace {
 
 // A serial port on the simulator that keeps every read apart.

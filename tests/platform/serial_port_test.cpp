@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace kelvo;
+
 namespace {
 
 // Reads from the far end until `expected` bytes came or a second passed.

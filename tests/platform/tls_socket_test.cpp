@@ -18,6 +18,8 @@
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 
+using namespace kelvo;
+
 namespace {
 
 using test::waitUntil;

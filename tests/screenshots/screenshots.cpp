@@ -39,6 +39,8 @@
 
 #include <cstdio>
 
+using namespace kelvo;
+
 namespace {
 
 bool save(QWidget &window, const QDir &folder, const char *name)

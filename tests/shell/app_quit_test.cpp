@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QThread>
 
+using namespace kelvo;
+
 namespace {
 
 enum class Road { quitItem, quitShortcut, closeMainWindow, applicationQuit, noSerialPort };

@@ -10,6 +10,8 @@
 
 #include <QFileInfo>
 
+using namespace kelvo;
+
 namespace {
 
 using PreferencesModule::Preferences;

@@ -24,7 +24,7 @@ public:
     void quit(int exitStatus) override
     {
         ScriptedServices::quit(exitStatus);
-        platform::Desktop::quit(exitStatus);
+        kelvo::platform::Desktop::quit(exitStatus);
     }
 };
 

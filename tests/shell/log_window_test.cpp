@@ -16,6 +16,8 @@
 
 #include <ostream>
 
+using namespace kelvo;
+
 namespace {
 
 // A fixed clock text and pointer; clipboard and tooltips recorded; no dialog ever blocks.

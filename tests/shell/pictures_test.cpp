@@ -6,6 +6,8 @@
 #include <QSet>
 #include <gtest/gtest.h>
 
+using namespace kelvo;
+
 namespace {
 
 // Real resources, with every read counted and chosen names made to give nothing.

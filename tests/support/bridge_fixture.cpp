@@ -8,6 +8,8 @@
 
 #include <algorithm>
 
+using namespace kelvo;
+
 namespace test {
 
 QByteArray keyRequest()

@@ -15,22 +15,22 @@ class PreferencesTestHome : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_temporary.isValid());
-        m_hadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
-        m_oldDataHome = qgetenv("XDG_DATA_HOME");
+        ASSERT_TRUE(temporary_.isValid());
+        hadDataHome_ = qEnvironmentVariableIsSet("XDG_DATA_HOME");
+        oldDataHome_ = qgetenv("XDG_DATA_HOME");
         // A data home that does not exist yet: Load must create the folders.
         qputenv("XDG_DATA_HOME", dataHome().toUtf8());
     }
 
     void TearDown() override
     {
-        if (m_hadDataHome)
-            qputenv("XDG_DATA_HOME", m_oldDataHome);
+        if (hadDataHome_)
+            qputenv("XDG_DATA_HOME", oldDataHome_);
         else
             qunsetenv("XDG_DATA_HOME");
     }
 
-    [[nodiscard]] QString dataHome() const { return m_temporary.path() + QStringLiteral("/data"); }
+    [[nodiscard]] QString dataHome() const { return temporary_.path() + QStringLiteral("/data"); }
     [[nodiscard]] QString folder() const { return dataHome() + QStringLiteral("/KelvoConnect"); }
     [[nodiscard]] QString filePath() const { return folder() + QStringLiteral("/KelvoConnect.txt"); }
 
@@ -49,7 +49,7 @@ protected:
     }
 
 private:
-    QTemporaryDir m_temporary;
-    bool m_hadDataHome = false;
-    QByteArray m_oldDataHome;
+    QTemporaryDir temporary_;
+    bool hadDataHome_ = false;
+    QByteArray oldDataHome_;
 };

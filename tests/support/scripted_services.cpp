@@ -1,5 +1,7 @@
 #include "support/scripted_services.h"
 
+using namespace kelvo;
+
 QString testCertPath(const QString &fileName)
 {
     return QStringLiteral(KELVO_TEST_CERT_DIR "/") + fileName;

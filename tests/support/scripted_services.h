@@ -24,19 +24,19 @@
 #include <ostream>
 #include <vector>
 
-class ScriptedServices : public platform::Clock,
-                         public platform::Dialogs,
-                         public platform::Desktop,
-                         public platform::PortList,
-                         public platform::TimerDriver {
+class ScriptedServices : public kelvo::platform::Clock,
+                         public kelvo::platform::Dialogs,
+                         public kelvo::platform::Desktop,
+                         public kelvo::platform::PortList,
+                         public kelvo::platform::TimerDriver {
 public:
     enum class BoxKind { plain, coded };
     struct ShownBox {
         BoxKind kind;
         QString text;
-        std::optional<platform::MsgBoxCode> code; // none for the plain form
+        std::optional<kelvo::platform::MsgBoxCode> code; // none for the plain form
         QString title;                            // empty for the plain form
-        platform::MsgBoxAnswer answer;            // what the box returned (Ok for the plain form)
+        kelvo::platform::MsgBoxAnswer answer;            // what the box returned (Ok for the plain form)
         int ordinal;                              // position among every recorded event, see nextOrdinal()
     };
     struct ShownTooltip {
@@ -53,7 +53,7 @@ public:
     // --- scripting ---
     // Answers for the coded boxes, first in first out; with none queued a box answers Ok,
     // or Retry where it offers Retry.
-    void pushAnswer(platform::MsgBoxAnswer answer) { answers_.enqueue(answer); }
+    void pushAnswer(kelvo::platform::MsgBoxAnswer answer) { answers_.enqueue(answer); }
     // Runs while a box "is shown", before it returns: lets a test look at the state then.
     std::function<void(const ShownBox &)> onBox;
     double clock = 1'700'000'000.0;
@@ -75,7 +75,7 @@ public:
     [[nodiscard]] double now() const override { return clock; }
     [[nodiscard]] QString dateTimeText() const override { return dateText; }
     void msgBox(const QString &text) override;
-    platform::MsgBoxAnswer msgBox(const QString &text, platform::MsgBoxCode code, const QString &title) override;
+    kelvo::platform::MsgBoxAnswer msgBox(const QString &text, kelvo::platform::MsgBoxCode code, const QString &title) override;
     void showTooltip(const QPoint &screenPosition, const QString &text) override;
     [[nodiscard]] QPoint pointerPosition() const override { return pointer; }
     void openUrl(const QUrl &address) override { openedUrls << address; }
@@ -84,15 +84,15 @@ public:
     void start(QTimer &timer, int periodMs, bool single) override;
 
 private:
-    QQueue<platform::MsgBoxAnswer> answers_;
+    QQueue<kelvo::platform::MsgBoxAnswer> answers_;
     int ordinal_ = 0;
 };
 
-namespace platform {
+namespace kelvo::platform {
 // Readable failure messages for box codes and answers.
 inline void PrintTo(MsgBoxCode code, std::ostream *out) { *out << "MsgBoxCode " << static_cast<int>(code); }
 inline void PrintTo(MsgBoxAnswer answer, std::ostream *out) { *out << "MsgBoxAnswer " << static_cast<int>(answer); }
-} // namespace platform
+} // namespace kelvo::platform
 
 // The path of one of the test certificate files.
 [[nodiscard]] QString testCertPath(const QString &fileName);

@@ -19,6 +19,8 @@
 #include <functional>
 #include <memory>
 
+using namespace kelvo;
+
 namespace {
 
 // Scripted but for the tooltip, which the platform shows for real.

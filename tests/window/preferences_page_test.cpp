@@ -18,6 +18,8 @@
 
 #include <memory>
 
+using namespace kelvo;
+
 namespace {
 
 using PreferencesModule::Preferences;

@@ -33,6 +33,8 @@
 #include <memory>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 // Port names as long as a listed serial port's gets.

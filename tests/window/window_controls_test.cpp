@@ -24,6 +24,8 @@
 #include <memory>
 #include <vector>
 
+using namespace kelvo;
+
 namespace {
 
 constexpr int noPage = -1;
@@ -197,13 +199,13 @@ TEST_F(WindowControls, LinkControlsBelongToTheWindowInCreationOrder)
         int periodMs; // timers only
     };
     const Link links[] = {
-        {"kelvoserial", window->kelvoserial(), "platform::SerialPort", 0},
-        {"kelvoconnect", window->kelvoconnect(), "platform::TlsSocket", 0},
-        {"ping", window->ping(), "platform::Timer", 5000},
+        {"kelvoserial", window->kelvoserial(), "kelvo::platform::SerialPort", 0},
+        {"kelvoconnect", window->kelvoconnect(), "kelvo::platform::TlsSocket", 0},
+        {"ping", window->ping(), "kelvo::platform::Timer", 5000},
         {"bridgeUI", window->bridgeUI(), "QStackedWidget", 0},
-        {"fadetimer", window->fadetimer(), "platform::Timer", 200},
-        {"probe", window->probe(), "platform::SerialPort", 0},
-        {"probeTimer", window->probeTimer(), "platform::Timer", 5000},
+        {"fadetimer", window->fadetimer(), "kelvo::platform::Timer", 200},
+        {"probe", window->probe(), "kelvo::platform::SerialPort", 0},
+        {"probeTimer", window->probeTimer(), "kelvo::platform::Timer", 5000},
     };
     const QObjectList children = window->children();
     qsizetype previous = -1;
