@@ -1,5 +1,7 @@
 #include "shell/log_window.h"
 
+#include "core/rules/text_rules.h"
+
 #include "platform/clock.h"
 #include "platform/desktop.h"
 #include "window/control_fonts.h"
@@ -29,9 +31,7 @@ const QString lineEnd = QStringLiteral("\n");
 
 QString withLineEnds(const QString &text, const QString &end)
 {
-    QString result = text;
-    result.replace(QLatin1StringView("\r\n"), QLatin1StringView("\n"));
-    result.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QString result = normaliseLineEnds(text);
     if (end != QLatin1StringView("\n"))
         result.replace(QLatin1Char('\n'), end);
     return result;

@@ -47,4 +47,12 @@ QByteArray normaliseLineEnds(QByteArrayView text)
     return out;
 }
 
+QString normaliseLineEnds(QStringView text)
+{
+    QString out = text.toString();
+    out.replace(QLatin1StringView("\r\n"), QLatin1StringView("\n"));
+    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return out;
+}
+
 } // namespace kelvo

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 namespace kelvo {
 
@@ -21,6 +22,8 @@ namespace kelvo {
 [[nodiscard]] QByteArray removeLineEnds(QByteArrayView text);
 // Every line end made one LF: CR LF -> LF, a lone CR -> LF.
 [[nodiscard]] QByteArray normaliseLineEnds(QByteArrayView text);
+// The same for a text the user sees (log texts).
+[[nodiscard]] QString normaliseLineEnds(QStringView text);
 
 // One character per byte (Latin-1): unit and relay bytes are 8-bit text, and a key shown and
 // read back gives the same bytes.
