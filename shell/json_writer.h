@@ -14,7 +14,8 @@
 // Any value, laid out as it stands inside the top-level object at the given depth.
 [[nodiscard]] QByteArray writeJson(const JsonValue &value, int depth = 0);
 
-// The text of a string between its quotes, escaped in the file's five steps.
+// The text of a string between its quotes, escaped as the file escapes strings: backslash,
+// quote, the short escapes (\b \f \n \r \t), "\u" escapes and slash.
 [[nodiscard]] QByteArray escapeJsonString(const QByteArray &utf8);
 
 // A double by the pattern "-0.0##############": rounded to fifteen decimal places, at least one

@@ -102,7 +102,7 @@ void buildMenu(MainMenuBar &bar, const MenuSettings &menuSettings,
             item->setSeparator(true);
             break;
         case ItemKind::quit:
-            // The platform's own quit item (the application menu's on macOS).
+            // The platform's own quit item, wherever the platform puts it.
             item->setMenuRole(QAction::QuitRole);
             QObject::connect(item, &QAction::triggered, item, [] { requestQuit(); });
             break;
@@ -112,7 +112,7 @@ void buildMenu(MainMenuBar &bar, const MenuSettings &menuSettings,
             break;
         }
         if (settings.shortcut)
-            // "Ctrl" is the platform's command key: Command on macOS, Control elsewhere.
+            // Qt reads "Ctrl" as the platform's command key.
             item->setShortcut(QKeySequence(QString::fromLatin1(settings.shortcut)));
         parent->addAction(item);
     }
