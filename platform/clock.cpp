@@ -1,14 +1,10 @@
 #include "platform/clock.h"
 
+#include "platform/installed.h"
+
 #include <QLocale>
 
 namespace kelvo::platform {
-
-namespace {
-
-Clock *replacementClock = nullptr;
-
-} // namespace
 
 Clock::~Clock() = default;
 
@@ -27,15 +23,8 @@ QString dateTimeText(const QDateTime &moment)
     return QLocale::system().toString(moment, QLocale::ShortFormat);
 }
 
-Clock &clock()
-{
-    static Clock system;
-    return replacementClock ? *replacementClock : system;
-}
+Clock &clock() { return Installed<Clock>::get(); }
 
-void setClock(Clock *replacement)
-{
-    replacementClock = replacement;
-}
+void setClock(Clock *replacement) { Installed<Clock>::set(replacement); }
 
 } // namespace kelvo::platform

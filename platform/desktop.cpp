@@ -1,5 +1,7 @@
 #include "platform/desktop.h"
 
+#include "platform/installed.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
@@ -10,8 +12,6 @@
 namespace kelvo::platform {
 
 namespace {
-
-Desktop *replacementDesktop = nullptr;
 
 // How long a tooltip that confirms an action stays.
 constexpr int tooltipShowMs = 2000;
@@ -88,15 +88,8 @@ void Desktop::quit(int exitStatus)
     QTimer::singleShot(0, qApp, [exitStatus] { QCoreApplication::exit(exitStatus); });
 }
 
-Desktop &desktop()
-{
-    static Desktop qtDesktop;
-    return replacementDesktop ? *replacementDesktop : qtDesktop;
-}
+Desktop &desktop() { return Installed<Desktop>::get(); }
 
-void setDesktop(Desktop *replacement)
-{
-    replacementDesktop = replacement;
-}
+void setDesktop(Desktop *replacement) { Installed<Desktop>::set(replacement); }
 
 } // namespace kelvo::platform

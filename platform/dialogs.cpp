@@ -1,14 +1,10 @@
 #include "platform/dialogs.h"
 
+#include "platform/installed.h"
+
 #include <QMessageBox>
 
 namespace kelvo::platform {
-
-namespace {
-
-Dialogs *replacementDialogs = nullptr;
-
-} // namespace
 
 Dialogs::~Dialogs() = default;
 
@@ -33,15 +29,8 @@ MsgBoxAnswer Dialogs::msgBox(const QString &text, MsgBoxCode code, const QString
     return MsgBoxAnswer::Ok;
 }
 
-Dialogs &dialogs()
-{
-    static Dialogs qtDialogs;
-    return replacementDialogs ? *replacementDialogs : qtDialogs;
-}
+Dialogs &dialogs() { return Installed<Dialogs>::get(); }
 
-void setDialogs(Dialogs *replacement)
-{
-    replacementDialogs = replacement;
-}
+void setDialogs(Dialogs *replacement) { Installed<Dialogs>::set(replacement); }
 
 } // namespace kelvo::platform

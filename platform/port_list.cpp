@@ -1,14 +1,10 @@
 #include "platform/port_list.h"
 
+#include "platform/installed.h"
+
 #include <QSerialPortInfo>
 
 namespace kelvo::platform {
-
-namespace {
-
-PortList *replacementPortList = nullptr;
-
-} // namespace
 
 PortList::~PortList() = default;
 
@@ -21,15 +17,8 @@ QStringList PortList::serialPortNames() const
     return names;
 }
 
-PortList &portList()
-{
-    static PortList qtPortList;
-    return replacementPortList ? *replacementPortList : qtPortList;
-}
+PortList &portList() { return Installed<PortList>::get(); }
 
-void setPortList(PortList *replacement)
-{
-    replacementPortList = replacement;
-}
+void setPortList(PortList *replacement) { Installed<PortList>::set(replacement); }
 
 } // namespace kelvo::platform

@@ -1,12 +1,8 @@
 #include "platform/resources.h"
 
+#include "platform/installed.h"
+
 namespace kelvo::platform {
-
-namespace {
-
-Resources *replacementResources = nullptr;
-
-} // namespace
 
 Resources::~Resources() = default;
 
@@ -15,15 +11,8 @@ QPixmap Resources::picture(const QString &name) const
     return QPixmap(QStringLiteral(":/pictures/%1.png").arg(name));
 }
 
-Resources &resources()
-{
-    static Resources builtIn;
-    return replacementResources ? *replacementResources : builtIn;
-}
+Resources &resources() { return Installed<Resources>::get(); }
 
-void setResources(Resources *replacement)
-{
-    replacementResources = replacement;
-}
+void setResources(Resources *replacement) { Installed<Resources>::set(replacement); }
 
 } // namespace kelvo::platform

@@ -1,14 +1,10 @@
 #include "platform/timer_driver.h"
 
+#include "platform/installed.h"
+
 #include <QTimer>
 
 namespace kelvo::platform {
-
-namespace {
-
-TimerDriver *replacementDriver = nullptr;
-
-} // namespace
 
 TimerDriver::~TimerDriver() = default;
 
@@ -18,15 +14,8 @@ void TimerDriver::start(QTimer &timer, int periodMs, bool single)
     timer.start(periodMs);
 }
 
-TimerDriver &timerDriver()
-{
-    static TimerDriver realTime;
-    return replacementDriver ? *replacementDriver : realTime;
-}
+TimerDriver &timerDriver() { return Installed<TimerDriver>::get(); }
 
-void setTimerDriver(TimerDriver *replacement)
-{
-    replacementDriver = replacement;
-}
+void setTimerDriver(TimerDriver *replacement) { Installed<TimerDriver>::set(replacement); }
 
 } // namespace kelvo::platform
