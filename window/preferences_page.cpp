@@ -5,6 +5,7 @@
 #include "window/preferences_page.h"
 
 #include "platform/dialogs.h"
+#include "shell/app.h"
 #include "shell/preference_keys.h"
 #include "shell/preferences_module.h"
 #include "window/kelvo_bridge.h"
@@ -68,8 +69,7 @@ void KelvoBridge::savePrefs_Action()
         saved = prefs->Save();
     }
     if (!saved)
-        platform::dialogs().msgBox(QStringLiteral("Could not save preferences"),
-                                   platform::MsgBoxCode::CautionOk, QString());
+        platform::dialogs().msgBox(couldNotSaveMessage(), platform::MsgBoxCode::CautionOk, QString());
     bridgeUI()->setCurrentIndex(mainPage);
 }
 
