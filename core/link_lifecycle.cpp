@@ -20,7 +20,6 @@
 
 using namespace kelvo;
 
-namespace protocol = kelvo::protocol;
 
 void KelvoBridge::connectButton_Action()
 {

@@ -17,8 +17,6 @@
 
 using namespace kelvo;
 
-using kelvo::shown;
-namespace protocol = kelvo::protocol;
 
 void KelvoBridge::kelvoconnect_DataAvailable()
 {
