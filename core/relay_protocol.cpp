@@ -26,7 +26,6 @@ void KelvoBridge::kelvoconnect_DataAvailable()
 
     if (frame.kind == kelvo::RelayFrame::Kind::RemoteCommand) {
         handleRemoteCommands(frame.text);
-        // Shown once the commands are out: the label is only seen after this handler returns.
         serverinfo()->setText(statusText);
         return;
     }

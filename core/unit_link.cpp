@@ -20,7 +20,8 @@ const QString corruptDataText = QStringLiteral("Invalid or corrupt data received
 
 void KelvoBridge::sendStimCommand(const QByteArray &command)
 {
-    // Stamped first: the no-response check counts from the moment a command was due.
+    // Stamped even when the port is closed: the no-response check counts from the moment a
+    // command was due.
     lastWrite = wholeSecondsNow();
     platform::SerialPort *port = kelvoserial();
     if (port->isClosedAfterError()) {

@@ -165,8 +165,8 @@ void SerialPort::handleError(int qtError)
         return;
     lastError_ = qtError;
     if (deviceIsGone(qtError)) {
-        // Report once, then close the device underneath. The close is queued because Qt is
-        // inside its own read notifier here; until it runs, repeats are swallowed.
+        // Report once, then close the device underneath. The close is queued because Qt may be
+        // inside its own notifier here; until it runs, repeats are swallowed.
         deviceGone_ = true;
         const quint64 generation = generation_;
         QMetaObject::invokeMethod(

@@ -31,7 +31,8 @@ public:
     // Opens the port now set; an open object is closed first. False when it does not open;
     // a failed open raises no error event. LastErrorCode then holds Qt's reason.
     bool Open();
-    // Sends at once what the device takes; the rest waits in order for the device or Flush.
+    // Sends at once what the device takes; the rest waits in Qt's queue, in order, until the
+    // device takes more.
     void Write(const QByteArray &bytes);
     void Flush();
     [[nodiscard]] QByteArray ReadAll();

@@ -156,8 +156,7 @@ QByteArray writeJson(const JsonValue &value, int depth)
 
 QByteArray escapeJsonString(const QByteArray &utf8)
 {
-    // The steps (backslash, quote, short escapes, "\u" escapes, slash) each rewrite characters
-    // that no earlier step produces, so one pass over the text gives the same result.
+    // One pass, each character to its own escape, so no escape is ever escaped again.
     QByteArray out;
     out.reserve(utf8.size() + utf8.size() / 8);
     qsizetype position = 0;

@@ -145,7 +145,8 @@ const ControlSettings controlTable[] = {
      .geometry = {198, 202, 120, 20}, .tab = 2, .text = "every 10 secs", .index = 2},
     {.number = 22, .name = "batteryIcon", .kind = Kind::canvas, .page = mainPage,
      .geometry = {326, 228, 35, 20}, .tab = 6},
-    // 10 px: a firmware version of ten characters ("10.107.888") fits; at 11 px it needs 63.
+    // 10 px: a firmware version of ten characters ("10.107.888") fits; at 11 px it needs 63 of
+    // its 59 px.
     {.number = 23, .name = "version", .kind = Kind::label, .page = mainPage,
      .geometry = {368, 224, 59, 20}, .tab = 7, .flags = elided, .alignmentCode = 2,
      .pixelSize = 10},
@@ -153,7 +154,8 @@ const ControlSettings controlTable[] = {
      .geometry = {350, 174, 80, 22}, .tab = 10, .text = "Cancel", .flags = cancelButton},
     {.number = 25, .name = "stopButton", .kind = Kind::bevelButton, .page = mainPage,
      .geometry = {178, 179, 95, 32}, .tab = 8, .text = "OFF", .flags = hidden | disabled},
-    // 22 px: a key of sixteen of the face's widest letters fits; at 24 px it needs 424.
+    // 22 px: a key of sixteen of the face's widest letters fits; at 24 px it needs 424 of its
+    // 392 px.
     {.number = 26, .name = "connectionKey", .kind = Kind::label, .page = mainPage,
      .geometry = {29, 127, 392, 40}, .tab = 4, .flags = bold | elided, .alignmentCode = 1,
      .pixelSize = 22},
@@ -390,7 +392,8 @@ KelvoBridge::KelvoBridge(QWidget *parent) : QMainWindow(parent)
 
 KelvoBridge::~KelvoBridge()
 {
-    // The key label outlives this part of the object while the children are deleted.
+    // The base class deletes the children after this body: the key label's last events must
+    // not reach a window that is half gone.
     if (QLabel *key = connectionKey())
         key->removeEventFilter(this);
     // The menu bar is shared and outlives the window: hand it back before the children go.

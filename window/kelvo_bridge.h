@@ -122,8 +122,7 @@ public:
     void reopenUnitPort();
     void logNotSentToUnit(const QByteArray &command) const;
 
-    // Relay protocol and remote-command filter (core/relay_protocol.cpp; the remote commands'
-    // step in core/remote_commands.cpp).
+    // Relay handler (core/relay_protocol.cpp).
     void kelvoconnect_DataAvailable();
 
     // Lines to the relay (core/relay_writer.cpp). Each goes out with a CR and is flushed at

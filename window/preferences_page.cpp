@@ -34,7 +34,7 @@ namespace kelvo::preferencesPage {
 
 void loadControls(KelvoBridge &window)
 {
-    // Setting a control from code runs no handler, so the order of these reads shows nowhere.
+    // Set from code, no control runs a handler: nothing acts on a half-filled page.
     const PreferencesModule::Prefs *prefs = PreferencesModule::Preferences();
     window.blockPower()->setChecked(keys::stored(prefs, keys::power));
     window.blockProgram()->setChecked(keys::stored(prefs, keys::program));

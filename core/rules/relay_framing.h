@@ -18,7 +18,7 @@ struct RelayFrame {
 // message, any other text (the empty one included) a remote command.
 [[nodiscard]] RelayFrame frameRelayRead(QByteArrayView raw);
 
-// The three characters after the ";" (characters 2 to 4); empty when the message is shorter.
+// The three characters after the ";" (indexes 1 to 3); empty when the message is shorter.
 [[nodiscard]] QByteArray serverCode(QByteArrayView message);
 
 // The codes the bridge acts on, each named for what the relay says with it; any other is `other`.
@@ -40,7 +40,7 @@ enum class ServerCode {
 // Code 203: the last 17 characters (the whole message when shorter), then trailing whitespace
 // removed.
 [[nodiscard]] QByteArray issuedKey(QByteArrayView message);
-// Code 210: "Server message: " + the message from its 16th character on.
+// Code 210: "Server message: " + the message from index 15 on.
 [[nodiscard]] QByteArray serverNotice(QByteArrayView message);
 
 // The remote command text split at LF, empty pieces dropped; one empty command when none is

@@ -24,12 +24,13 @@ struct UnitFrame {
 [[nodiscard]] UnitFrame frameUnitLine(QByteArrayView buffer);
 
 enum class BatteryPicture { Low, Quarter, Half, ThreeQuarters, Full };
-// trunc(100 * (reading - 320) / 422), in doubles in that order.
+// trunc((reading - 320) * 100 / 422), in doubles, in that order.
 [[nodiscard]] qint64 batteryPercent(double reading);
 [[nodiscard]] BatteryPicture batteryPictureFor(qint64 percent);
 // trunc(number(version) * 1000) >= 2107.
 [[nodiscard]] bool firmwareSupportsRelativeLevels(QByteArrayView versionText);
 
+// Fields are counted from 0.
 struct StatusLine {
     qint64 levelA = 0; // trunc(field 1 / 2)
     qint64 levelB = 0; // trunc(field 2 / 2)
