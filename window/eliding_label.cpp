@@ -1,5 +1,7 @@
 #include "window/eliding_label.h"
 
+#include "core/rules/text_rules.h"
+
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QPainter>
@@ -8,13 +10,6 @@
 #include <QToolTip>
 
 namespace {
-
-[[nodiscard]] QString withUnixLineEnds(QString text)
-{
-    text.replace(QLatin1StringView("\r\n"), QLatin1StringView("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
-}
 
 [[nodiscard]] QString onOneLine(QString text)
 {
@@ -39,7 +34,7 @@ QRect ElidingLabel::textRoom() const
 
 QString ElidingLabel::shownText() const
 {
-    return fontMetrics().elidedText(onOneLine(withUnixLineEnds(text())), Qt::ElideRight,
+    return fontMetrics().elidedText(onOneLine(kelvo::normaliseLineEnds(text())), Qt::ElideRight,
                                     textRoom().width());
 }
 
@@ -49,7 +44,7 @@ bool ElidingLabel::event(QEvent *event)
         // Escaped: a tooltip would take a text that looks like markup as rich text.
         const auto *help = static_cast<QHelpEvent *>(event);
         QToolTip::showText(help->globalPos(),
-                           Qt::convertFromPlainText(withUnixLineEnds(text()), Qt::WhiteSpaceNormal),
+                           Qt::convertFromPlainText(kelvo::normaliseLineEnds(text()), Qt::WhiteSpaceNormal),
                            this, rect());
         return true;
     }
