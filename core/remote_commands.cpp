@@ -1,5 +1,6 @@
 // Remote commands from the relay: each judged by the user's blocks and limits, then sent to the
-// unit as it stands, or refused with "S" to the unit and the refusal to the relay.
+// unit as it stands, or refused with "S" to the unit and the refusal to the relay. A command the
+// unit's slow line could not carry for a while yet is refused too, before it is judged.
 
 #include "window/kelvo_bridge.h"
 
@@ -7,6 +8,7 @@
 #include "core/rules/protocol_words.h"
 #include "core/rules/relay_framing.h"
 #include "core/rules/text_rules.h"
+#include "core/rules/unit_line_budget.h"
 #include "platform/serial_port.h"
 #include "shell/log_window.h"
 
@@ -27,6 +29,13 @@ void KelvoBridge::handleRemoteCommands(const QByteArray &commandText)
         if (kelvoserial()->isClosedAfterError()) {
             // The unit cannot get it: the remote is told as for a refused command.
             logNotSentToUnit(piece);
+            sendToRelay(protocol::commandBlocked, RelayLog::beforeWrite);
+            continue;
+        }
+        if (kelvo::unitLineBacklogged(kelvoserial()->bytesWaiting())) {
+            // Refused before the filter sees it: a command never written commands nothing.
+            log(logwindow::statusTag,
+                QStringLiteral("Remote command blocked, the line to the Q6 is still busy: ") + shown(kelvo::trimmed(piece)));
             sendToRelay(protocol::commandBlocked, RelayLog::beforeWrite);
             continue;
         }

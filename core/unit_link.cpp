@@ -2,6 +2,7 @@
 
 #include "window/kelvo_bridge.h"
 
+#include "core/rules/protocol_words.h"
 #include "core/rules/status_line.h"
 #include "core/rules/text_rules.h"
 #include "platform/serial_port.h"
@@ -28,10 +29,28 @@ void KelvoBridge::sendStimCommand(const QByteArray &command)
         logNotSentToUnit(command);
         return;
     }
-    port->Write(command + '\r');
+    QByteArray bytes = command + '\r';
+    if (command == kelvo::protocol::outputsOff)
+        bytes.prepend(takeBackWaitingCommands());
+    port->Write(bytes);
     port->Flush();
     if (logging)
         log(logwindow::serialOutTag, kelvo::shown(kelvo::trimmed(command)));
+}
+
+QByteArray KelvoBridge::takeBackWaitingCommands()
+{
+    // The line is slow: whatever waits for it would reach the unit ahead of the OFF.
+    const qint64 discarded = kelvoserial()->discardWaiting();
+    // The unit never reads what was thrown away, and not every driver counts all it throws
+    // away (a pseudo-terminal counts none): the filter no longer knows the levels, either way.
+    filterMemory = kelvo::afterCommandsTakenBack(filterMemory);
+    if (discarded == 0)
+        return {};
+    log(logwindow::serialTag,
+        QStringLiteral("Discarded %1 bytes still waiting for the Q6, so the outputs go off at once").arg(discarded));
+    // The cut may fall inside a command; a CR ends that part there, so it cannot swallow the OFF.
+    return QByteArrayLiteral("\r");
 }
 
 void KelvoBridge::kelvoserial_DataAvailable()

@@ -2,9 +2,12 @@
 
 #include "platform/port_list.h"
 
+#include <QScopedValueRollback>
 #include <QSerialPort>
 
 #include <cerrno>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace kelvo::platform {
@@ -54,6 +57,15 @@ qsizetype writeNow(int descriptor, const QByteArray &bytes)
     return written;
 }
 
+// Bytes in the driver's transmit queue, not yet on the line; 0 when it cannot tell.
+qint64 driverQueued(int descriptor)
+{
+    int queued = 0;
+    if (descriptor < 0 || ::ioctl(descriptor, TIOCOUTQ, &queued) != 0)
+        return 0;
+    return queued;
+}
+
 } // namespace
 
 SerialPort::SerialPort(QObject *parent) : QObject(parent), port_(new QSerialPort(this))
@@ -94,7 +106,7 @@ bool SerialPort::Open()
     const bool wasGone = deviceGone_;
     Close();
     port_->setPortName(devicePath_);
-    opening_ = true;
+    const QScopedValueRollback quiet(quiet_, true);
     const bool opened = port_->open(QIODevice::ReadWrite);
     if (opened) {
         // A pseudo-terminal cannot drop DTR; that is no fault of the line.
@@ -104,7 +116,6 @@ bool SerialPort::Open()
         // Still closed after the error, not by its user.
         deviceGone_ = wasGone;
     }
-    opening_ = false;
     port_->clearError();
     return opened;
 }
@@ -129,6 +140,26 @@ void SerialPort::Flush()
     // Nothing left to push: Write has sent all the device would take, and what waits in Qt's
     // queue goes out as soon as the device takes more. Pushing it now would only meet a full
     // device, which Qt reports as a write error, as if the device had gone.
+}
+
+qint64 SerialPort::bytesWaiting() const
+{
+    if (!isOpen())
+        return 0;
+    return port_->bytesToWrite() + driverQueued(port_->handle());
+}
+
+qint64 SerialPort::discardWaiting()
+{
+    if (!isOpen())
+        return 0;
+    const qint64 waiting = bytesWaiting();
+    // Qt's queue and the driver's (tcflush TCOFLUSH). A failure here is no fault of the line:
+    // a device that has gone shows on its next read.
+    const QScopedValueRollback quiet(quiet_, true);
+    port_->clear(QSerialPort::Output);
+    port_->clearError();
+    return waiting;
 }
 
 QByteArray SerialPort::ReadAll()
@@ -159,8 +190,8 @@ void SerialPort::handleError(int qtError)
 {
     // Only errors of an open port count: those met while opening are Open's (a device that
     // does not open shows in its result, DTR that a pseudo-terminal cannot drop is harmless),
-    // and closing a closed port is no error.
-    if (opening_ || qtError == QSerialPort::NoError || qtError == QSerialPort::NotOpenError
+    // those of a discard are the discard's, and closing a closed port is no error.
+    if (quiet_ || qtError == QSerialPort::NoError || qtError == QSerialPort::NotOpenError
         || !port_->isOpen() || deviceGone_)
         return;
     lastError_ = qtError;

@@ -35,6 +35,13 @@ public:
     // device takes more.
     void Write(const QByteArray &bytes);
     void Flush();
+    // Bytes written but not yet on the line: Qt's queue and the driver's transmit queue. At
+    // 9600 bit/s the line carries 960 a second, far slower than anything that writes to it.
+    [[nodiscard]] qint64 bytesWaiting() const;
+    // Throws away what still waits to go out (Qt's queue and the driver's transmit queue), so
+    // that the next write goes out ahead of it; the count thrown away. What the device itself
+    // already holds (a UART's FIFO) cannot be taken back.
+    qint64 discardWaiting();
     [[nodiscard]] QByteArray ReadAll();
     // Harmless on a closed port.
     void Close();
@@ -58,7 +65,8 @@ private:
     QSerialPort *port_;
     QString devicePath_;
     int lastError_ = 0;
-    bool opening_ = false;
+    // Set while opening and discarding: errors met then are theirs, not the open port's.
+    bool quiet_ = false;
     // Set by an error that leaves the device useless; the port counts as closed from then on,
     // also through a reopen that fails.
     bool deviceGone_ = false;

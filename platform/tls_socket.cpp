@@ -103,13 +103,20 @@ QString TlsSocket::LastErrorText() const
 
 void TlsSocket::handleReadyRead(QSslSocket *socket)
 {
-    // Nothing is left unannounced: Qt announces bytes that arrive while the handler runs (in a
-    // modal box) once this returns, and bytes decrypted meanwhile (by the handler's own flush)
-    // at once, in a nested call.
+    // One read at a time, in order, each once: the handler's own flush makes Qt read and
+    // announce the next bytes inside it, and a read handled there would overtake the rest of the
+    // one being handled. Bytes announced meanwhile are handed on once the handler is done.
     if (socket != socket_)
         return;
+    if (dispatching_.contains(socket)) {
+        announcedWhileDispatching_ = true;
+        return;
+    }
     dispatching_.append(socket);
-    emit dataAvailable();
+    do {
+        announcedWhileDispatching_ = false;
+        emit dataAvailable();
+    } while (announcedWhileDispatching_ && socket == socket_);
     dispatching_.removeLast();
     if (heldForDispatch_.contains(socket) && !dispatching_.contains(socket)) {
         // Retired while its data was being handled: Qt's own frame below is done with it once

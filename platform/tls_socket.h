@@ -66,6 +66,8 @@ private:
     // ones among them, deleted once that hand-over has returned.
     QList<QSslSocket *> dispatching_;
     QList<QSslSocket *> heldForDispatch_;
+    // Qt announced more bytes of the current connection while its last ones were being handled.
+    bool announcedWhileDispatching_ = false;
 };
 
 } // namespace kelvo::platform

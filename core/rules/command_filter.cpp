@@ -106,6 +106,8 @@ struct Span {
 
 Span spanOf(qint64 reported, const ChannelMemory &memory, bool levelsReported)
 {
+    if (memory.unknown)
+        return {};
     if (!levelsReported)
         return memory.commanded ? Span{*memory.commanded, *memory.commanded} : Span{};
     const qint64 commanded = memory.commanded.value_or(reported);
@@ -128,6 +130,7 @@ void noteSent(QByteArrayView sent, const Channel &channel)
         return;
     if (!effect.raise) {
         channel.memory->commanded = effect.level;
+        channel.memory->unknown = false;
         return;
     }
     // One step up from where it stands; an unknown level stays unknown, the top stays the top.
@@ -137,6 +140,13 @@ void noteSent(QByteArrayView sent, const Channel &channel)
 }
 
 } // namespace
+
+FilterMemory afterCommandsTakenBack(FilterMemory memory)
+{
+    memory.a.unknown = true;
+    memory.b.unknown = true;
+    return memory;
+}
 
 FilterOutcome filterRemoteCommand(const QByteArray &command, const FilterSettings &settings, qint64 levelA,
                                   qint64 levelB, const FilterMemory &memory)

@@ -4,6 +4,8 @@
 // Invariant: per channel, `commanded` is the level the unit stands at once it has run every
 // command let through so far; no status line, however late, lost or unasked, ever lowers it.
 // Raises are judged against the higher of it and the latest report, lowering against the lower.
+// Once commands let through were taken back before the unit read them, where it stands is
+// unknown both ways until a level command for that channel sets it again.
 //
 // A command is judged from its first byte that is not a blank or tab, letters compared
 // ASCII case-insensitively: "M" program, "L"/"H" power, "A+"/"B+" raise, and a level command
@@ -33,6 +35,9 @@ struct ChannelMemory {
     // The unit runs commands in order, so this is where it stands once it has read them all,
     // whatever its status lines said in between.
     std::optional<qint64> commanded;
+    // Some commands let through never reached the unit (thrown away ahead of an OFF, one of them
+    // perhaps cut short), so `commanded` no longer says where it stands, and no report can.
+    bool unknown = false;
 };
 
 // Kept for as long as the bridge lives: the unit keeps its levels across links.
@@ -50,6 +55,9 @@ struct FilterOutcome {
     // unit never gets commands nothing).
     FilterMemory memory;
 };
+
+// The memory once commands written to the unit were taken back before it read them all.
+[[nodiscard]] FilterMemory afterCommandsTakenBack(FilterMemory memory);
 
 // One remote command (no line end in it) against the settings, the latest reported levels and
 // the memory.

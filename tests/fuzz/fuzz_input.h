@@ -17,6 +17,8 @@ public:
     [[nodiscard]] std::size_t left() const { return size_ - position_; }
 
     std::uint8_t byte() { return atEnd() ? 0 : data_[position_++]; }
+    // The next byte, left for the next read.
+    [[nodiscard]] std::uint8_t peek() const { return atEnd() ? 0 : data_[position_]; }
 
     // Up to count bytes, fewer at the end of the input.
     QByteArray bytes(std::size_t count)

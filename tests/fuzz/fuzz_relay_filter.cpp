@@ -78,31 +78,42 @@ void lineEvent(test::HostileLink &link, std::uint8_t operation, fuzz::Input &inp
         }
         break;
     case 4: link.deliverAll(); break;
-    default: link.deliver(1 + input.byte() % 16); break;
+    case 5: link.deliver(1 + input.byte() % 16); break;
+    // The line to the unit: it reads a piece (a slow line), or the local OFF throws away what
+    // waits beyond the device's own buffer.
+    case 6: link.drain(1 + input.byte() % 64); break;
+    default: link.localOff(input.byte() % 70); break;
     }
 }
 
 } // namespace
 
-// Input: settings (3 bytes), the unit's starting levels (2 bytes), then records of an operation
-// byte and its operands: new settings, something on the unit's line, or a relay read (a length
-// byte and that many bytes).
+// Input: settings (3 bytes; the first one's bit 6 makes the line to the unit slow), the unit's
+// starting levels (2 bytes), then records of an operation byte and its operands: new settings,
+// something on either side of the unit's line, or a relay read (a length byte and that many
+// bytes).
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     fuzz::Input input(data, size);
+    const std::uint8_t settingsFlags = input.peek();
     kelvo::FilterSettings settings = readSettings(input);
     const qint64 startA = qint64(input.byte()) - 3;
     const qint64 startB = qint64(input.byte()) - 3;
     test::HostileLink link(startA, startB);
     link.settings = settings;
+    // The line to the unit is slow (it reads only when told) or fast, by the first flags' top bit.
+    link.slowLine = (settingsFlags & 64) != 0;
     link.poll(); // Connect asks for the status first; the relay opens on its answer
+    link.drainAll();
     link.deliverAll();
 
     while (!input.atEnd() && !link.violation()) {
         const std::uint8_t operation = input.byte();
         switch (operation & 3) {
         case 0:
-            link.settings = readSettings(input); // the user changed the preferences page
+            // The user changed the preferences page; what is on the line was judged before.
+            link.drainAll();
+            link.settings = readSettings(input);
             break;
         case 1:
             lineEvent(link, operation, input);
@@ -119,6 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         }
         }
     }
+    link.drainAll(); // what is still on its way reaches the unit in the end
     check(!link.violation());
     return 0;
 }

@@ -3,6 +3,9 @@
 #include "core/rules/relay_framing.h"
 #include "core/rules/status_line.h"
 #include "core/rules/text_number.h"
+#include "core/rules/unit_line_budget.h"
+
+#include <algorithm>
 
 namespace test {
 
@@ -52,6 +55,11 @@ void HostileLink::relayRead(const QByteArray &raw)
 void HostileLink::remoteCommands(const QByteArray &text)
 {
     for (const QByteArray &command : kelvo::splitRemoteCommands(text)) {
+        if (kelvo::unitLineBacklogged(qint64(forward_.size()))) {
+            trace("  refused '" + command + "': the line is busy");
+            ++refusedForBacklog_;
+            continue;
+        }
         const kelvo::FilterOutcome out =
             kelvo::filterRemoteCommand(command, settings, levelA_, levelB_, memory_);
         if (out.allowed) {
@@ -66,12 +74,45 @@ void HostileLink::remoteCommands(const QByteArray &text)
 
 void HostileLink::poll() { send("S"); }
 
+void HostileLink::localOff(std::size_t held)
+{
+    // As the bridge's OFF: the waiting bytes thrown away, the filter told, a CR ahead of the "K"
+    // in case the cut fell inside a command.
+    const qsizetype kept = std::min(qsizetype(held), forward_.size());
+    const qsizetype discarded = forward_.size() - kept;
+    trace("  local OFF, " + QByteArray::number(discarded) + " bytes taken back");
+    forward_.truncate(kept);
+    memory_ = kelvo::afterCommandsTakenBack(memory_);
+    QByteArray off = "K\r";
+    if (discarded > 0) {
+        bytesTakenBack_ += discarded;
+        off.prepend('\r');
+    }
+    write(off);
+}
+
 void HostileLink::send(const QByteArray &command)
 {
     ++commandsSent_;
+    write(command + '\r');
+}
+
+void HostileLink::write(const QByteArray &bytes)
+{
+    forward_ += bytes;
+    if (!slowLine)
+        drainAll();
+}
+
+void HostileLink::drain(std::size_t count)
+{
+    const QByteArray bytes = forward_.left(qsizetype(count));
+    forward_.remove(0, bytes.size());
+    if (bytes.isEmpty())
+        return;
     trace("  unit at " + QByteArray::number(unit_.levelA()) + "/" + QByteArray::number(unit_.levelB()) +
-          " gets '" + command + "'");
-    const QByteArray answers = unit_.receive(command + '\r');
+          " reads '" + bytes + "'");
+    const QByteArray answers = unit_.receive(bytes);
     for (const QByteArray &line : answers.split('\n'))
         if (!line.isEmpty())
             waiting_.push_back(line + '\n');

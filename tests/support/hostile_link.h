@@ -3,8 +3,11 @@
 // line that is as bad as reality allows on the way back. Pure: no ports, no event loop, so the
 // property test and the fuzzer drive it step by step.
 //
-// Forward (bridge to unit): every command the filter lets through reaches the unit, in order, and
-// the unit runs it at once (test::UnitModel). Back (unit to bridge): each status line carries the
+// Forward (bridge to unit): every command the filter lets through goes onto the line, in order,
+// and the unit runs it as it reads it (test::UnitModel). On a fast line it reads each at once; on
+// a slow one the bytes wait until the driver drains them, in pieces that may end inside a
+// command, and a local OFF throws away what waits beyond what the device holds, as the bridge
+// does, so the unit may never read some commands the filter let through. Back (unit to bridge): each status line carries the
 // unit's true levels at the moment it made the line (an answer to "S", or a line of its own at any
 // moment); lines wait on the line for as long as the driver likes, and may be lost, cut, merged or
 // garbled, then reach the bridge in reads of any size through its real framing and parser. A line
@@ -36,6 +39,17 @@ public:
     void remoteCommands(const QByteArray &text);
     // The ping tick's poll, Connect's first request.
     void poll();
+    // The local OFF: what waits on the line beyond the first `held` bytes (the device's own
+    // buffer) is thrown away, then "K" goes out.
+    void localOff(std::size_t held);
+
+    // --- The line to the unit.
+    // Off (the default), the unit reads every command as it is sent.
+    bool slowLine = false;
+    [[nodiscard]] std::size_t bytesOnTheWay() const { return std::size_t(forward_.size()); }
+    // The unit reads the next `count` bytes on the line.
+    void drain(std::size_t count);
+    void drainAll() { drain(bytesOnTheWay()); }
 
     // --- The unit's side of the line back.
     // The unit reports on its own (a knob, a power-up), with its levels as they are now.
@@ -59,9 +73,12 @@ public:
     [[nodiscard]] qint64 reportedB() const { return levelB_; }
     [[nodiscard]] qint64 commandsSent() const { return commandsSent_; }
     [[nodiscard]] qint64 linesParsed() const { return linesParsed_; }
+    [[nodiscard]] qint64 commandsRefusedForBacklog() const { return refusedForBacklog_; }
+    [[nodiscard]] qint64 bytesTakenBack() const { return bytesTakenBack_; }
 
 private:
     void send(const QByteArray &command);
+    void write(const QByteArray &bytes);
     void checkEffects();
     void trace(const QByteArray &what);
 
@@ -69,6 +86,7 @@ private:
     kelvo::FilterMemory memory_;
     qint64 levelA_ = 0; // as the last valid status line reported them
     qint64 levelB_ = 0;
+    QByteArray forward_; // bytes on their way to the unit, in order
     QByteArray receiveBuffer_;
     std::deque<QByteArray> waiting_; // lines the unit made, not yet on the wire
     QByteArray wire_;                // bytes on their way, in order
@@ -76,6 +94,8 @@ private:
     QByteArray trace_;
     qint64 commandsSent_ = 0;
     qint64 linesParsed_ = 0;
+    qint64 refusedForBacklog_ = 0;
+    qint64 bytesTakenBack_ = 0;
 };
 
 } // namespace test

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -70,6 +71,14 @@ QByteArray PtyPair::readFromSlave()
         received.append(buffer, n);
     }
     return received;
+}
+
+qint64 PtyPair::bytesWaiting() const
+{
+    int waiting = 0;
+    if (master_ < 0 || ::ioctl(master_, FIONREAD, &waiting) != 0)
+        return 0;
+    return waiting;
 }
 
 void PtyPair::hangUp()

@@ -23,6 +23,8 @@ public:
     bool writeToSlave(const QByteArray &bytes);
     // What the slave has written so far and is waiting at the master (non-blocking).
     [[nodiscard]] QByteArray readFromSlave();
+    // What the slave has written that waits at the master, unread (FIONREAD).
+    [[nodiscard]] qint64 bytesWaiting() const;
     // The far end goes away, like a pulled cable.
     void hangUp();
 

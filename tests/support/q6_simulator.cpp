@@ -116,6 +116,22 @@ void Q6Simulator::hangUp()
     pty_.hangUp();
 }
 
+void Q6Simulator::stopReading()
+{
+    if (notifier_)
+        notifier_->setEnabled(false);
+}
+
+void Q6Simulator::resumeReading()
+{
+    if (!notifier_)
+        return;
+    notifier_->setEnabled(true);
+    readMaster();
+}
+
+qint64 Q6Simulator::bytesHeld() const { return pty_.bytesWaiting(); }
+
 void Q6Simulator::clearRecords()
 {
     received_.clear();

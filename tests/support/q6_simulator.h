@@ -73,6 +73,14 @@ public:
     // The far end goes away, like a pulled cable: the port sees its device vanish.
     void hangUp();
 
+    // A line slower than anything that writes to it: while stopped, nothing is read and what
+    // the port writes waits in the pseudo-terminal, then in the port's own queue.
+    void stopReading();
+    void resumeReading();
+    // Bytes the pseudo-terminal holds for the unit, written but not read yet: what a port can no
+    // longer take back.
+    [[nodiscard]] qint64 bytesHeld() const;
+
     // Everything received, as it came.
     [[nodiscard]] QByteArray received() const { return received_; }
     // Every complete command (the bytes before each CR, line feeds kept), in order.
