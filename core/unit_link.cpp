@@ -2,6 +2,7 @@
 
 #include "window/kelvo_bridge.h"
 
+#include "core/rules/protocol_words.h"
 #include "core/rules/status_line.h"
 #include "core/rules/text_rules.h"
 #include "platform/serial_port.h"
@@ -23,6 +24,8 @@ void KelvoBridge::sendStimCommand(const QByteArray &command)
     // Stamped even when the port is closed: the no-response check counts from the moment a
     // command was due.
     lastWrite = wholeSecondsNow();
+    if (command == kelvo::protocol::statusRequest && unansweredSince == 0)
+        unansweredSince = lastWrite;
     platform::SerialPort *port = kelvoserial();
     if (port->isClosedAfterError()) {
         logNotSentToUnit(command);
@@ -91,6 +94,7 @@ void KelvoBridge::parseStimData(const QByteArray &line)
         firmwareChecked = true;
     }
     lastRead = wholeSecondsNow();
+    unansweredSince = 0;
     filterMemory.levelsReported = true;
     if (!itsAlive) {
         itsAlive = true;
