@@ -95,6 +95,17 @@ void KelvoBridge::kelvoconnect_Connected()
     requestKey();
     connectButton()->setText(QStringLiteral("Disconnect"));
     setButtonIcon(QStringLiteral("amber"));
+
+    // However late the link came up, the tick watches it from now on: a tick that found it
+    // still down stopped itself. A box of the tick that waits turns it on again when answered.
+    // A port closed under the bridge by an error still counts as the unit's link: the tick's
+    // check is what reports it.
+    const platform::SerialPort *unitPort = kelvoserial();
+    platform::Timer *tick = ping();
+    if ((unitPort->isOpen() || unitPort->isClosedAfterError()) && !tickBoxOpen && !tick->isArmed()) {
+        tick->setMode(platform::Timer::modeMultiple);
+        tick->setEnabled(true);
+    }
 }
 
 void KelvoBridge::kelvoconnect_Error()
@@ -153,6 +164,7 @@ void KelvoBridge::resetState()
     firmwareChecked = false;
     ping()->setEnabled(false);
     lastRead = 0;
+    unansweredSince = 0;
     lastRemote = 0;
     portselector()->setEnabled(true);
     connectButton()->setText(QStringLiteral("Connect"));

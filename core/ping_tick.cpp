@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 
 #include <limits>
 #include <optional>
@@ -25,9 +26,20 @@ namespace {
 
 constexpr qint64 keepAliveTick = 6;
 constexpr qint64 noResponseMargin = 20;
+// How long a status request has for its answer before it counts as unanswered.
+constexpr qint64 answerSeconds = 2;
 constexpr double secondsPerMinute = 60.0;
 
 bool isChecked(const QRadioButton *button) { return button && button->isChecked(); }
+
+// The unit's last status line is more than the margin older than the given time; a sum past
+// the 64-bit range lies later than any time.
+bool pastMargin(qint64 lastRead, qint64 time)
+{
+    if (lastRead > std::numeric_limits<qint64>::max() - noResponseMargin)
+        return false;
+    return lastRead + noResponseMargin < time;
+}
 
 // trunc(minutes x 60) + lastRemote, or nothing when it does not fit in 64 bits: such a limit
 // lies beyond any clock, so it never fires rather than wrapping into the past.
@@ -42,12 +54,22 @@ std::optional<qint64> inactivityLimit(double minutes, qint64 lastRemote)
     return span + lastRemote;
 }
 
-// lastRead + margin < lastWrite, where a sum past the 64-bit range is later than any write.
-bool unitSilent(qint64 lastRead, qint64 lastWrite)
+// The unit is silent when a status request has gone unanswered and its last status line is
+// past the margin. A younger request is not judged yet: the line may still carry up to about
+// a second of commands ahead of it.
+bool unitSilent(qint64 lastRead, qint64 unansweredSince, qint64 now)
 {
-    if (lastRead > std::numeric_limits<qint64>::max() - noResponseMargin)
+    if (unansweredSince == 0 || now - unansweredSince <= answerSeconds)
         return false;
-    return lastRead + noResponseMargin < lastWrite;
+    return pastMargin(lastRead, now);
+}
+
+// A command has gone to the unit since its last status line and nothing has asked for one
+// since: by the next tick that line will be past the margin, so ask now and judge by the
+// answer then, not by the command.
+bool statusRequestDue(qint64 lastRead, qint64 lastWrite, qint64 unansweredSince, qint64 nextTick)
+{
+    return unansweredSince == 0 && lastWrite > lastRead && pastMargin(lastRead, nextTick);
 }
 
 } // namespace
@@ -99,8 +121,11 @@ bool KelvoBridge::checkInactivityTimeout()
     lastRemote = 0;
     tick->setEnabled(false);
     const quint64 resetsBefore = resetCount;
-    platform::dialogs().msgBox(
-        QStringLiteral("Outputs turned off. No commands were received by the end of the timeout period"));
+    {
+        const QScopedValueRollback<bool> boxOpen(tickBoxOpen, true);
+        platform::dialogs().msgBox(
+            QStringLiteral("Outputs turned off. No commands were received by the end of the timeout period"));
+    }
     if (resetCount != resetsBefore)
         return false;
     const qint64 now = wholeSecondsNow();
@@ -110,19 +135,31 @@ bool KelvoBridge::checkInactivityTimeout()
     return true;
 }
 
-// The unit has not answered for a while, or never: Retry asks it again, Cancel disconnects.
+// The unit has not answered a status request for a while, or never answered: Retry asks it
+// again, Cancel disconnects. Commands alone prove nothing either way: one the unit has not
+// confirmed is followed by a status request in time for the next tick to judge.
 void KelvoBridge::checkUnitResponds()
 {
-    if (!unitSilent(lastRead, lastWrite) && itsAlive)
-        return;
     platform::Timer *tick = ping();
+    const qint64 now = wholeSecondsNow();
+    // lastRead 0 while the unit is alive: its port has reported an error since its last answer.
+    const bool silent = !itsAlive || lastRead == 0 || unitSilent(lastRead, unansweredSince, now);
+    if (!silent) {
+        if (statusRequestDue(lastRead, lastWrite, unansweredSince, now + tick->Period() / 1000))
+            sendStimCommand(kelvo::protocol::statusRequest);
+        return;
+    }
     tick->setEnabled(false);
     log(logwindow::serialTag, QStringLiteral("Timeout - Q6 not responding"));
     const quint64 resetsBefore = resetCount;
-    const platform::MsgBoxAnswer answer = platform::dialogs().msgBox(
-        QStringLiteral("No response from the Q6. Please check the connection then click Retry, or click Cancel "
-                       "to disconnect"),
-        platform::MsgBoxCode::CautionRetryCancel, QString());
+    platform::MsgBoxAnswer answer;
+    {
+        const QScopedValueRollback<bool> boxOpen(tickBoxOpen, true);
+        answer = platform::dialogs().msgBox(
+            QStringLiteral("No response from the Q6. Please check the connection then click Retry, or click "
+                           "Cancel to disconnect"),
+            platform::MsgBoxCode::CautionRetryCancel, QString());
+    }
     if (resetCount != resetsBefore)
         return; // disconnected while the box waited (the relay lost): the answer has nothing to act on
     if (answer == platform::MsgBoxAnswer::Cancel) {

@@ -24,6 +24,8 @@ void KelvoBridge::sendStimCommand(const QByteArray &command)
     // Stamped even when the port is closed: the no-response check counts from the moment a
     // command was due.
     lastWrite = wholeSecondsNow();
+    if (command == kelvo::protocol::statusRequest && unansweredSince == 0)
+        unansweredSince = lastWrite;
     platform::SerialPort *port = kelvoserial();
     if (port->isClosedAfterError()) {
         logNotSentToUnit(command);
@@ -110,6 +112,7 @@ void KelvoBridge::parseStimData(const QByteArray &line)
         firmwareChecked = true;
     }
     lastRead = wholeSecondsNow();
+    unansweredSince = 0;
     filterMemory.levelsReported = true;
     if (!itsAlive) {
         itsAlive = true;

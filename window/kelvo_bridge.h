@@ -64,6 +64,11 @@ public:
     bool serverconnected = false;
     // The remote-command filter's own memory of what it has commanded the unit.
     kelvo::FilterMemory filterMemory;
+    // When the oldest status request still unanswered was sent ("S", however it was asked),
+    // 0 when every one has had its status line: the no-response check judges by it.
+    qint64 unansweredSince = 0;
+    // One of the ping tick's boxes waits for the user: the tick stays off until its answer.
+    bool tickBoxOpen = false;
     // Counts returns to the disconnected state, so a handler that waited in a modal box can
     // tell that the bridge was reset meanwhile (the relay link lost while the box was open).
     quint64 resetCount = 0;

@@ -229,10 +229,14 @@ TEST_F(PingTick, TimeoutNeedsItsFourConditions)
     }
 }
 
+// The times below count back from the scripted clock, which the tick does not move.
+constexpr qint64 now = 1'700'000'000;
+constexpr qint64 maxTime = std::numeric_limits<qint64>::max();
+
 struct SilenceCase {
     const char *name;
     qint64 lastRead;
-    qint64 lastWrite;
+    qint64 unansweredSince; // 0: every status request answered
     bool alive;
     bool fires;
 };
@@ -241,25 +245,92 @@ void PrintTo(const SilenceCase &c, std::ostream *out) { *out << c.name; }
 
 class NoResponse : public PingTick, public ::testing::WithParamInterface<SilenceCase> {};
 
-TEST_P(NoResponse, FiresWhenTheUnitHasBeenSilent)
+TEST_P(NoResponse, FiresWhenARequestWentUnansweredPastTheMargin)
 {
     const SilenceCase &c = GetParam();
+    ASSERT_EQ(clockSeconds(), now);
     window->lastRead = c.lastRead;
-    window->lastWrite = c.lastWrite;
+    window->lastWrite = now - 1; // a command since the last answer, whatever that proves
+    window->unansweredSince = c.unansweredSince;
     window->itsAlive = c.alive;
     unit.setSilent(true);
     tick();
     ASSERT_EQ(services.boxes.size(), c.fires ? 1u : 0u);
 }
 
-constexpr qint64 maxTime = std::numeric_limits<qint64>::max();
+INSTANTIATE_TEST_SUITE_P(
+    Times, NoResponse,
+    ::testing::Values(SilenceCase{"TwentySecondsSinceTheLastAnswerIsStillFine", now - 20, now - 15, true, false},
+                      SilenceCase{"AskedAndMoreThanTwentySeconds", now - 21, now - 15, true, true},
+                      SilenceCase{"AskedTwoSecondsAgoIsNotJudgedYet", now - 60, now - 2, true, false},
+                      SilenceCase{"AskedThreeSecondsAgo", now - 60, now - 3, true, true},
+                      SilenceCase{"NothingAskedSinceTheLastAnswer", now - 60, 0, true, false},
+                      SilenceCase{"NotAliveSinceConnect", now, 0, false, true},
+                      SilenceCase{"PortErrorSinceTheLastAnswer", 0, 0, true, true},
+                      SilenceCase{"NoSumPastTheRange", maxTime - 5, now - 60, true, false}),
+    [](const auto &info) { return std::string(info.param.name); });
 
-INSTANTIATE_TEST_SUITE_P(Times, NoResponse,
-                         ::testing::Values(SilenceCase{"TwentySecondsIsStillFine", 100, 120, true, false},
-                                           SilenceCase{"MoreThanTwentySeconds", 100, 121, true, true},
-                                           SilenceCase{"NotAliveSinceConnect", 100, 100, false, true},
-                                           SilenceCase{"NoSumPastTheRange", maxTime - 5, maxTime, true, false}),
-                         [](const auto &info) { return std::string(info.param.name); });
+struct AskCase {
+    const char *name;
+    qint64 lastRead;
+    qint64 lastWrite;
+    qint64 unansweredSince;
+    bool asks;
+};
+
+void PrintTo(const AskCase &c, std::ostream *out) { *out << c.name; }
+
+class StatusRequestDue : public PingTick, public ::testing::WithParamInterface<AskCase> {};
+
+// With no poll (monitor off), a command the unit has not confirmed gets a status request from
+// the tick in time for the next tick to judge the answer: the last answer would be past the
+// margin by then.
+TEST_P(StatusRequestDue, AsksWhenAnUnconfirmedCommandWouldOutlastTheMargin)
+{
+    const AskCase &c = GetParam();
+    window->monitor10(0)->setChecked(true);
+    window->linked = true;
+    window->lastRead = c.lastRead;
+    window->lastWrite = c.lastWrite;
+    window->unansweredSince = c.unansweredSince;
+    unit.setSilent(true);
+    tick();
+    settle();
+    EXPECT_TRUE(services.boxes.empty());
+    EXPECT_EQ(unit.commands(), c.asks ? QList<QByteArray>{"S"} : QList<QByteArray>{});
+    EXPECT_EQ(window->unansweredSince, c.asks ? now : c.unansweredSince);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Times, StatusRequestDue,
+    ::testing::Values(AskCase{"StillWithinTheMarginAtTheNextTick", now - 15, now - 1, 0, false},
+                      AskCase{"PastTheMarginByTheNextTick", now - 16, now - 1, 0, true},
+                      AskCase{"NoCommandSinceTheLastAnswer", now - 60, now - 60, 0, false},
+                      AskCase{"ARequestIsOutAlready", now - 16, now - 1, now - 1, false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(PingTick, TheRequestItAskedDecidesTheNextTick)
+{
+    window->monitor10(0)->setChecked(true);
+    window->linked = true;
+    for (const bool answers : {true, false}) {
+        SCOPED_TRACE(answers ? "answers" : "silent");
+        unit.setSilent(!answers);
+        unit.clearRecords();
+        window->lastRead = clockSeconds() - 16;
+        window->lastWrite = clockSeconds() - 1;
+        window->unansweredSince = 0;
+        tick();
+        ASSERT_TRUE(unit.waitForCommand("S"));
+        if (answers) {
+            ASSERT_TRUE(test::waitUntil([this] { return window->unansweredSince == 0; }));
+            EXPECT_EQ(window->lastRead, clockSeconds());
+        }
+        services.clock += 5;
+        tick();
+        EXPECT_EQ(services.boxes.size(), answers ? 0u : 1u);
+    }
+}
 
 TEST_F(PingTick, NoResponseRetryAsksAgainAndKeepsTicking)
 {
@@ -322,14 +393,44 @@ TEST_F(PingTick, RelayDownStopsTheTickButBothChecksStillRun)
     EXPECT_EQ(services.boxes.size(), 2u);
 }
 
-TEST_F(PingTick, RelayComingUpDoesNotRestartTheTick)
+// However late the relay link comes up, the tick runs from then on: the tick that found it
+// down had stopped itself. A port closed under the bridge by an error still counts: the tick
+// is what reports it.
+TEST_F(PingTick, RelayComingUpLateStartsTheTickAgain)
 {
-    window->ping()->setEnabled(false);
-    window->kelvoconnect()->Connect();
-    ASSERT_TRUE(relay.waitForLineMatching(QRegularExpression(QStringLiteral("^;getkey:"))));
-    EXPECT_TRUE(window->serverconnected);
-    EXPECT_FALSE(window->ping()->Enabled());
-    EXPECT_FALSE(window->ping()->isArmed());
+    for (const bool portLost : {false, true}) {
+        SCOPED_TRACE(portLost ? "port closed by an error" : "port open");
+        if (portLost) {
+            unit.hangUp();
+            ASSERT_TRUE(test::waitUntil([this] { return window->kelvoserial()->isClosedAfterError(); }));
+        }
+        // As a tick that found the link still down leaves them.
+        window->serverconnected = false;
+        window->ping()->setEnabled(false);
+        window->kelvoconnect()->Connect();
+        ASSERT_TRUE(test::waitUntil([this] { return window->serverconnected; }));
+        EXPECT_TRUE(window->ping()->isArmed());
+        EXPECT_EQ(window->ping()->Mode(), platform::Timer::modeMultiple);
+    }
+}
+
+// A box of the tick waits: the link coming up meanwhile leaves the tick off, and the answer
+// turns it on.
+TEST_F(PingTick, RelayComingUpWhileATickBoxWaitsLeavesTheTickToTheAnswer)
+{
+    window->kelvoconnect()->Close();
+    window->serverconnected = false;
+    window->itsAlive = false;
+    bool armedWhileWaiting = true;
+    services.onBox = [&](const ScriptedServices::ShownBox &) {
+        window->kelvoconnect()->Connect();
+        ASSERT_TRUE(test::waitUntil([this] { return window->serverconnected; }));
+        armedWhileWaiting = window->ping()->isArmed();
+    };
+    tick();
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_FALSE(armedWhileWaiting);
+    EXPECT_TRUE(window->ping()->isArmed()) << "Retry";
 }
 
 } // namespace

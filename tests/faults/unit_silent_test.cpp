@@ -1,8 +1,11 @@
-// The unit goes silent during remote control with polling every 5 seconds: the bridge warns
-// once the last command is more than 20 s past the last status line, Retry keeps watching,
-// and when the unit answers again the bridge carries on.
+// The unit goes silent during remote control: the bridge warns once a status request has gone
+// unanswered and the last status line is more than 20 s old, Retry keeps watching, and when
+// the unit answers again the bridge carries on. A unit that answers is never warned about,
+// however busy the remote and whatever the monitor interval.
 
 #include "support/bridge_fixture.h"
+
+#include "platform/dialogs.h"
 
 #include <QRadioButton>
 
@@ -98,6 +101,91 @@ TEST_F(UnitSilent, AnAnsweringUnitIsNeverWarnedAbout)
         ASSERT_TRUE(relay.waitForLine(unit.statusLine())) << "tick " << i;
     }
     EXPECT_TRUE(services.boxes.empty());
+}
+
+struct BusyCase {
+    const char *name;
+    qint64 monitor; // index of the monitor interval
+};
+
+void PrintTo(const BusyCase &c, std::ostream *out) { *out << c.name; }
+
+class BusyRemote : public UnitSilent, public ::testing::WithParamInterface<BusyCase> {
+protected:
+    // A remote command that reaches the unit, then one tick; every status request the bridge
+    // made by then has had its answer handled.
+    void commandThenTick()
+    {
+        const qsizetype sent = unit.commands().count("A5");
+        ASSERT_TRUE(relay.send("A5"));
+        ASSERT_TRUE(test::waitUntil([&] { return unit.commands().count("A5") > sent; }));
+        tick();
+        QTest::qWait(50); // room for a request still on its way to the unit
+        ASSERT_TRUE(test::waitUntil(
+            [&] { return relay.lines().count(unit.statusLine()) == unit.statusRequests(); }))
+            << "a status request went unanswered";
+    }
+};
+
+// A command every tick for a minute, the unit answering every request at once: no box, with
+// the monitor off (no polls, only the commands) as with polls.
+TEST_P(BusyRemote, AnAnsweringUnitIsNeverWarnedAbout)
+{
+    bringUpRemoteControl();
+    ASSERT_FALSE(HasFatalFailure());
+    window->monitor10(GetParam().monitor)->setChecked(true);
+    unit.clearRecords();
+    relay.clearRecords();
+    for (int i = 1; i <= 12; ++i) {
+        commandThenTick();
+        ASSERT_FALSE(HasFatalFailure()) << "tick " << i;
+        EXPECT_EQ(noResponseBoxes(), 0) << "tick " << i;
+    }
+    EXPECT_EQ(unit.commands().count("A5"), 12);
+    EXPECT_TRUE(window->linked);
+    EXPECT_TRUE(window->ping()->isArmed());
+    EXPECT_EQ(logCount(QStringLiteral(" SERIAL|Timeout - Q6 not responding")), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Monitor, BusyRemote,
+                         ::testing::Values(BusyCase{"Off", 0}, BusyCase{"Every5Secs", 1},
+                                           BusyCase{"Every10Secs", 2}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// The same commands to a unit that has stopped answering, the monitor off: the bridge asks it
+// for its status itself and warns within 25 s of its last answer; Cancel ends the session.
+TEST_F(UnitSilent, ASilentUnitIsWarnedAboutWithTheMonitorOff)
+{
+    bringUpRemoteControl();
+    ASSERT_FALSE(HasFatalFailure());
+    window->monitor10(0)->setChecked(true);
+    const qint64 lastAnswer = window->lastRead;
+    ASSERT_EQ(lastAnswer, clockSeconds());
+    unit.setSilent(true);
+    unit.clearRecords();
+    services.pushAnswer(kelvo::platform::MsgBoxAnswer::Cancel);
+    qint64 warnedAt = 0;
+    qsizetype askedBeforeWarning = 0;
+    services.onBox = [&](const ScriptedServices::ShownBox &) {
+        warnedAt = clockSeconds();
+        askedBeforeWarning = unit.statusRequests();
+    };
+
+    for (int i = 1; i <= 12 && window->linked; ++i) {
+        const qsizetype sent = unit.commands().count("A5");
+        ASSERT_TRUE(relay.send("A5"));
+        ASSERT_TRUE(test::waitUntil([&] { return unit.commands().count("A5") > sent; }));
+        tick();
+    }
+    services.onBox = nullptr;
+    ASSERT_EQ(noResponseBoxes(), 1);
+    EXPECT_EQ(services.boxes.back().text, test::noResponseText);
+    EXPECT_GT(warnedAt, lastAnswer + 20);
+    EXPECT_LE(warnedAt, lastAnswer + 25);
+    EXPECT_EQ(askedBeforeWarning, 1) << "no polls: the one request the bridge asked itself";
+    ASSERT_TRUE(relay.waitForLine(";quit"));
+    EXPECT_FALSE(window->serverconnected);
+    EXPECT_FALSE(window->ping()->Enabled());
 }
 
 } // namespace

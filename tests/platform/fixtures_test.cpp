@@ -5,6 +5,7 @@
 #include "support/q6_simulator.h"
 #include "support/tls_test_relay.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QSslConfiguration>
 #include <QSslSocket>
@@ -226,6 +227,56 @@ TEST(TlsTestRelay, DropsOrClosesTheConnectionAndAcceptsTheNext)
     }
     EXPECT_EQ(relay.connectionCount(), 2);
     EXPECT_EQ(relay.encryptedCount(), 2);
+}
+
+// A held handshake: the connection is accepted at once, its handshake completes only once the
+// delay has passed, and what the client wrote meanwhile arrives after it.
+TEST(TlsTestRelay, HoldsTheHandshakeForItsDelay)
+{
+    TlsTestRelay relay;
+    ASSERT_TRUE(relay.listen());
+    constexpr int delayMs = 400;
+    relay.setHandshakeDelay(delayMs);
+    RelayClient client;
+    QSignalSpy encrypted(&client.socket, &QSslSocket::encrypted);
+    QElapsedTimer sinceConnect;
+    sinceConnect.start();
+    client.connectTo(relay);
+    client.send(";getkey:Kelvo Connect build 1\r");
+    ASSERT_TRUE(relay.waitForConnections(1));
+    EXPECT_LT(sinceConnect.elapsed(), delayMs) << "accepted at once";
+    EXPECT_FALSE(relay.isEncrypted());
+
+    ASSERT_TRUE(encrypted.wait(5000));
+    EXPECT_GE(sinceConnect.elapsed(), delayMs);
+    ASSERT_TRUE(relay.waitForLine(";getkey:Kelvo Connect build 1"));
+    EXPECT_EQ(relay.connectionCount(), 1);
+    EXPECT_EQ(relay.encryptedCount(), 1);
+    EXPECT_FALSE(relay.bytesWithoutHandshake());
+
+    // Back to at once for the next connection.
+    relay.setHandshakeDelay(0);
+    RelayClient next;
+    QSignalSpy nextEncrypted(&next.socket, &QSslSocket::encrypted);
+    sinceConnect.restart();
+    next.connectTo(relay);
+    ASSERT_TRUE(nextEncrypted.wait(5000));
+    EXPECT_LT(sinceConnect.elapsed(), delayMs);
+}
+
+// A relay that goes away while it holds a connection leaves nothing open behind it.
+TEST(TlsTestRelay, ClosesAHeldConnectionWhenItGoes)
+{
+    RelayClient client;
+    QSignalSpy disconnected(&client.socket, &QAbstractSocket::disconnected);
+    {
+        TlsTestRelay relay;
+        ASSERT_TRUE(relay.listen());
+        relay.setHandshakeDelay(60'000);
+        client.connectTo(relay);
+        ASSERT_TRUE(relay.waitForConnections(1));
+    }
+    EXPECT_TRUE(disconnected.wait(3000));
 }
 
 TEST(TlsTestRelay, ClientRefusesABadCertificateAndNothingArrives)

@@ -7,6 +7,9 @@
 #include <QSslServer>
 #include <QSslSocket>
 #include <QTest>
+#include <QTimer>
+
+#include <unistd.h>
 
 namespace {
 
@@ -43,6 +46,43 @@ constexpr char FailedProperty[] = "kelvoHandshakeFailed";
 
 } // namespace
 
+// Starts each accepted connection's handshake as the relay says: at once, or after its delay.
+// A held connection waits as a bare descriptor, already accepted, while the client's first
+// handshake bytes wait unread in its buffer, as behind a slow relay or network.
+class TlsTestRelay::Server : public QSslServer {
+public:
+    explicit Server(TlsTestRelay &relay) : relay_(relay) {}
+    Server(const Server &) = delete;
+    Server &operator=(const Server &) = delete;
+
+    ~Server() override
+    {
+        // Still held: no socket owns them yet.
+        for (const qintptr descriptor : held_)
+            ::close(static_cast<int>(descriptor));
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override
+    {
+        ++relay_.connections_;
+        const int delayMs = relay_.handshakeDelayMs_;
+        if (delayMs <= 0) {
+            QSslServer::incomingConnection(descriptor);
+            return;
+        }
+        held_ << descriptor;
+        QTimer::singleShot(delayMs, Qt::PreciseTimer, this, [this, descriptor] {
+            held_.removeOne(descriptor);
+            QSslServer::incomingConnection(descriptor);
+        });
+    }
+
+private:
+    TlsTestRelay &relay_;
+    QList<qintptr> held_;
+};
+
 TlsTestRelay::TlsTestRelay(Certificate certificate, QObject *parent)
     : QObject(parent), certificate_(certificate)
 {
@@ -72,6 +112,11 @@ void TlsTestRelay::setCertificate(Certificate certificate)
     certificate_ = certificate;
 }
 
+void TlsTestRelay::setHandshakeDelay(int delayMs)
+{
+    handshakeDelayMs_ = delayMs;
+}
+
 bool TlsTestRelay::listen()
 {
     const QString base = certPath(certName(certificate_));
@@ -85,7 +130,7 @@ bool TlsTestRelay::listen()
     config.setPrivateKey(key);
     config.setPeerVerifyMode(QSslSocket::VerifyNone); // clients show no certificate
 
-    server_ = std::make_unique<QSslServer>();
+    server_ = std::make_unique<Server>(*this);
     server_->setSslConfiguration(config);
     connect(server_.get(), &QSslServer::startedEncryptionHandshake, this, &TlsTestRelay::watch);
     connect(server_.get(), &QTcpServer::newConnection, this, [this] {
@@ -194,7 +239,6 @@ bool TlsTestRelay::waitForDisconnected(int timeoutMs)
 
 void TlsTestRelay::watch(QSslSocket *socket)
 {
-    ++connections_;
     current_ = socket;
     connect(socket, &QSslSocket::encrypted, this, [this] { ++encrypted_; });
     connect(socket, &QIODevice::readyRead, this, [this, socket] { readFrom(socket); });

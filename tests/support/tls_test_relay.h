@@ -1,7 +1,8 @@
 #pragma once
 // A relay server for tests: a QSslServer on 127.0.0.1 at a free port, presenting a test
 // certificate for localhost (trusted through the test CA), or an untrusted or wrong-host one.
-// It records every line it gets, sends what a test scripts, and can drop the connection.
+// It records every line it gets, sends what a test scripts, can hold the TLS handshake for a
+// while (a slow relay or network), and can drop the connection.
 // Client and server share the test's thread, so every wait spins the event loop.
 
 #include <QByteArray>
@@ -16,7 +17,6 @@
 
 #include <memory>
 
-class QSslServer;
 class QSslSocket;
 
 class TlsTestRelay : public QObject {
@@ -36,6 +36,9 @@ public:
 
     // Takes effect at the next listen().
     void setCertificate(Certificate certificate);
+    // Each connection accepted from now on waits this long before its handshake starts, so
+    // the client's handshake completes that much later (0: at once). Takes effect at once.
+    void setHandshakeDelay(int delayMs);
     // Listens on 127.0.0.1 at a free port; false when the certificate or the port fails.
     [[nodiscard]] bool listen();
     [[nodiscard]] quint16 port() const;
@@ -43,7 +46,7 @@ public:
     // What points the bridge at this relay and makes it trust the test CA.
     [[nodiscard]] kelvo::RelaySettings settings() const;
 
-    // Connections accepted so far (counted at TCP accept, before any handshake).
+    // Connections accepted so far (counted at TCP accept, before any handshake or its delay).
     [[nodiscard]] int connectionCount() const { return connections_; }
     // Handshakes that completed and that failed, over all connections.
     [[nodiscard]] int encryptedCount() const { return encrypted_; }
@@ -87,11 +90,14 @@ signals:
     void lineReceived(const QByteArray &line);
 
 private:
+    class Server;
+
     void watch(QSslSocket *socket);
     void readFrom(QSslSocket *socket);
 
-    std::unique_ptr<QSslServer> server_;
+    std::unique_ptr<Server> server_;
     Certificate certificate_;
+    int handshakeDelayMs_ = 0;
     QPointer<QSslSocket> current_;
     int connections_ = 0;
     int encrypted_ = 0;
