@@ -45,7 +45,9 @@ void KelvoBridge::handleServerMessage(const QByteArray &message)
     switch (code) {
     case Code::serverOk:
         serverinfo()->setText(QStringLiteral("Server connection ok at ") + platform::clock().dateTimeText());
-        setButtonIcon(QStringLiteral("amber"));
+        // The relay's word that the link is fine does not end a remote user's control.
+        if (!linked)
+            setButtonIcon(QStringLiteral("amber"));
         return;
     case Code::remoteLinked:
         linked = true;
