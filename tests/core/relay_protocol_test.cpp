@@ -155,6 +155,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CodeCase{"Ok200", ";200 hello\n", false, false, false, false,
                  "Server connection ok at 2023-11-14 22:13:20", "amber", {}, {}},
+        // A remote user's lamp (green) is not turned to the no-remote-user colour.
+        CodeCase{"Ok200WhileLinkedLeavesTheLamp", ";200 hello\n", true, true, true, true,
+                 "Server connection ok at 2023-11-14 22:13:20", "grey", {}, {}},
         CodeCase{"Linked201", ";201 joined", false, true, true, true, "Remote control established", "green",
                  {"600:40:60:0:0:0:0:0:2.107"}, {"S"}},
         CodeCase{"GoneWhileLinked202", ";202", true, false, false, false, "Waiting for a new connection",
