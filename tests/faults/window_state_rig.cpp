@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSslSocket>
@@ -72,7 +73,17 @@ const std::vector<QByteArray> &remoteCommands()
     return commands;
 }
 
-QString describe(const LinkEvent &event)
+const std::vector<LinkEvent> &boxEvents()
+{
+    static const std::vector<LinkEvent> events{
+        {Kind::RelayDrop}, {Kind::Code, 1}, {Kind::Code, 2}, {Kind::Code, 6}, {Kind::Code, 9},
+        {Kind::Command, 0}, {Kind::Tick, 0}, {Kind::Fade}, {Kind::StatusLine}};
+    return events;
+}
+
+namespace {
+
+QString describeAlone(const LinkEvent &event)
 {
     switch (event.kind) {
     case Kind::Connect:
@@ -112,6 +123,16 @@ QString describe(const LinkEvent &event)
     return QStringLiteral("?");
 }
 
+} // namespace
+
+QString describe(const LinkEvent &event)
+{
+    const QString described = describeAlone(event);
+    if (event.inBox < 0)
+        return described;
+    return described + QStringLiteral(", and while its box waits: ") + describeAlone(boxEvents().at(event.inBox));
+}
+
 WindowStateRig::WindowStateRig(const SequenceSettings &settings)
 {
     if (!devices_.isValid() || !unverifiedRelay_.listen() || !links_.window)
@@ -125,6 +146,23 @@ WindowStateRig::WindowStateRig(const SequenceSettings &settings)
     w.monitor10(settings.monitorIndex)->setChecked(true);
     w.slaveTimeout()->setChecked(settings.inactivityTimeout);
     w.timeoutMinutes()->setText(QStringLiteral("0.5"));
+    // An event due while a box waits comes in the box's moment, as the event loop of a modal
+    // box would run it.
+    links_.services.onBox = [this](const ScriptedServices::ShownBox &) {
+        if (!boxEvent_)
+            return;
+        const LinkEvent inner = *boxEvent_;
+        boxEvent_.reset();
+        // Qt hands a socket's data over one read at a time: what the relay sends while a box of
+        // its own message waits comes once that box is answered, as the next event would.
+        const bool fromRelay = inner.kind == Kind::Code || inner.kind == Kind::Command;
+        if (fromRelay && inRelayRead_)
+            return;
+        if (applies(inner)) {
+            act(inner);
+            settle();
+        }
+    };
     test::clearLog();
     ready_ = true;
 }
@@ -213,10 +251,26 @@ QStringList WindowStateRig::play(const LinkEvent &event, bool *played)
     if (!applicable)
         return {};
 
+    test::clearLog();
+    eventFaults_.clear();
+    if (event.inBox >= 0)
+        boxEvent_ = boxEvents().at(event.inBox);
+    act(event);
+    boxEvent_.reset();
+    settle();
+
+    if (!window().serverconnected)
+        issuedKey_.clear();
+    return violations() + eventFaults_;
+}
+
+void WindowStateRig::act(const LinkEvent &event)
+{
     KelvoBridge &w = *links_.window;
     ScriptedServices &services = links_.services;
-    const bool linkedBefore = w.linked;
-    test::clearLog();
+    const auto keepAlivesLogged = [this] {
+        return links_.log().filter(QRegularExpression(QStringLiteral("^>SERVER\\|;ping="))).size();
+    };
     switch (event.kind) {
     case Kind::Connect:
         w.connectButton()->click();
@@ -238,7 +292,12 @@ QStringList WindowStateRig::play(const LinkEvent &event, bool *played)
         } else if (code == "401" || code == "402") {
             issuedKey_.clear();
         }
+        const bool linkedBefore = w.linked;
         deliver(";" + code + rest);
+        const QStringList log = links_.log();
+        if (code == "500" && linkedBefore && !log.contains(QStringLiteral(">SERIAL|K"))
+            && !log.contains(QStringLiteral(" SERIAL|Q6 port closed, not sent: K")))
+            eventFaults_ << QStringLiteral("a server error in remote control left the outputs on");
         break;
     }
     case Kind::Command:
@@ -276,9 +335,14 @@ QStringList WindowStateRig::play(const LinkEvent &event, bool *played)
         w.ping()->fire();
         services.clearAnswers();
         break;
-    case Kind::Fade:
+    case Kind::Fade: {
+        const bool linkedBefore = w.linked;
+        const qsizetype before = keepAlivesLogged();
         w.fadetimer()->fire();
+        if (linkedBefore && keepAlivesLogged() > before)
+            eventFaults_ << QStringLiteral("a keep-alive went over a link in remote control");
         break;
+    }
     case Kind::Find:
         w._detectSerial_Action();
         break;
@@ -286,23 +350,13 @@ QStringList WindowStateRig::play(const LinkEvent &event, bool *played)
         w.probeTimer()->fire();
         break;
     }
-    settle();
-
-    if (!w.serverconnected)
-        issuedKey_.clear();
-    QStringList found = violations();
-    const QStringList log = links_.log();
-    if (linkedBefore && !log.filter(QRegularExpression(QStringLiteral("^>SERVER\\|;ping="))).isEmpty())
-        found << QStringLiteral("a keep-alive went over a link in remote control");
-    if (event.kind == Kind::Code && relayCodes().at(event.arg) == "500" && linkedBefore
-        && !log.contains(QStringLiteral(">SERIAL|K"))
-        && !log.contains(QStringLiteral(" SERIAL|Q6 port closed, not sent: K")))
-        found << QStringLiteral("a server error in remote control left the outputs on");
-    return found;
 }
 
 void WindowStateRig::deliver(const QByteArray &text)
 {
+    const bool outer = inRelayRead_;
+    inRelayRead_ = true;
+    const auto restore = qScopeGuard([&] { inRelayRead_ = outer; });
     // A send right behind another may wait for the relay's delayed ACK: the quiet of settle()
     // is no sign that it has arrived.
     QSignalSpy handled(window().kelvoconnect(), &platform::TlsSocket::dataAvailable);

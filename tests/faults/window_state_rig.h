@@ -37,12 +37,17 @@ struct LinkEvent {
     };
     Kind kind;
     int arg = 0;
+    // An event from boxEvents() that comes while the first message box of this one waits for
+    // the user; none when negative.
+    int inBox = -1;
 };
 
 enum class RelayMode { Good, Refusing, Unverified, HostNotFound };
 
 [[nodiscard]] const std::vector<QByteArray> &relayCodes();
 [[nodiscard]] const std::vector<QByteArray> &remoteCommands();
+// What may come while a box waits: the relay's events, a tick, the fade, a status line.
+[[nodiscard]] const std::vector<LinkEvent> &boxEvents();
 [[nodiscard]] QString describe(const LinkEvent &event);
 
 // Settings that hold for a whole sequence.
@@ -78,6 +83,8 @@ private:
     [[nodiscard]] bool unitAlive() const { return !hungUp_; }
     void plugIn(const Q6Simulator &unit);
     void setRelayMode(RelayMode mode);
+    // The event itself; faults that only the moment shows go to eventFaults_.
+    void act(const LinkEvent &event);
     // One read from the relay, waited for until the bridge has handled it.
     void deliver(const QByteArray &text);
     // Runs the event loop until nothing has changed for a while and no handshake is under way.
@@ -93,6 +100,11 @@ private:
     int keysIssued_ = 0;
     // The key the relay issued on the present link, as the window should show it.
     QString issuedKey_;
+    QStringList eventFaults_;
+    // To come when the next box shows.
+    std::optional<LinkEvent> boxEvent_;
+    // A read from the relay is being handled.
+    bool inRelayRead_ = false;
 };
 
 } // namespace test
