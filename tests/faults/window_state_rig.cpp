@@ -11,8 +11,8 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QScopeGuard>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QSslSocket>
 #include <QTcpServer>
@@ -57,32 +57,6 @@ bool handshaking(const KelvoBridge &window)
     return false;
 }
 
-} // namespace
-
-const std::vector<QByteArray> &relayCodes()
-{
-    static const std::vector<QByteArray> codes{"200", "201", "202", "203", "210",
-                                               "300", "400", "401", "402", "500"};
-    return codes;
-}
-
-const std::vector<QByteArray> &remoteCommands()
-{
-    // Passed, clamped, refused by a limit or a block, and the unit's own off.
-    static const std::vector<QByteArray> commands{"A10", "B5", "A+", "M1", "L", "K"};
-    return commands;
-}
-
-const std::vector<LinkEvent> &boxEvents()
-{
-    static const std::vector<LinkEvent> events{
-        {Kind::RelayDrop}, {Kind::Code, 1}, {Kind::Code, 2}, {Kind::Code, 6}, {Kind::Code, 9},
-        {Kind::Command, 0}, {Kind::Tick, 0}, {Kind::Fade}, {Kind::StatusLine}};
-    return events;
-}
-
-namespace {
-
 QString describeAlone(const LinkEvent &event)
 {
     switch (event.kind) {
@@ -125,6 +99,29 @@ QString describeAlone(const LinkEvent &event)
 
 } // namespace
 
+const std::vector<QByteArray> &relayCodes()
+{
+    static const std::vector<QByteArray> codes{"200", "201", "202", "203", "210",
+                                               "300", "400", "401", "402", "500"};
+    return codes;
+}
+
+const std::vector<QByteArray> &remoteCommands()
+{
+    // Passed, clamped, refused by a limit or a block, and the unit's own off.
+    static const std::vector<QByteArray> commands{"A10", "B5", "A+", "M1", "L", "K"};
+    return commands;
+}
+
+const std::vector<LinkEvent> &boxEvents()
+{
+    // The codes by their place in relayCodes(): 201, 202, 400 and 500.
+    static const std::vector<LinkEvent> events{
+        {Kind::RelayDrop}, {Kind::Code, 1}, {Kind::Code, 2}, {Kind::Code, 6}, {Kind::Code, 9},
+        {Kind::Command, 0}, {Kind::Tick, 0}, {Kind::Fade}, {Kind::StatusLine}};
+    return events;
+}
+
 QString describe(const LinkEvent &event)
 {
     const QString described = describeAlone(event);
@@ -135,9 +132,9 @@ QString describe(const LinkEvent &event)
 
 WindowStateRig::WindowStateRig(const SequenceSettings &settings)
 {
-    if (!devices_.isValid() || !unverifiedRelay_.listen() || !links_.window)
+    unit_ = &links_.unit;
+    if (!devices_.isValid() || !unverifiedRelay_.listen() || !links_.window || !plugIn(links_.unit))
         return;
-    plugIn(links_.unit);
     // Listed so that the program's own rule, "/dev/" + name, reaches the node that a replug
     // points at another unit.
     links_.services.ports = {QDir(QStringLiteral("/dev")).relativeFilePath(devices_.filePath(QStringLiteral("q6")))};
@@ -169,16 +166,11 @@ WindowStateRig::WindowStateRig(const SequenceSettings &settings)
 
 WindowStateRig::~WindowStateRig() { links_.closeWindow(); }
 
-Q6Simulator &WindowStateRig::unit() const
-{
-    return replugged_.empty() ? const_cast<Q6Simulator &>(links_.unit) : *replugged_.back();
-}
-
-void WindowStateRig::plugIn(const Q6Simulator &unit)
+bool WindowStateRig::plugIn(const Q6Simulator &unit)
 {
     const QString node = devices_.filePath(QStringLiteral("q6"));
     QFile::remove(node);
-    QFile::link(unit.portPath(), node);
+    return QFile::link(unit.portPath(), node);
 }
 
 void WindowStateRig::setRelayMode(RelayMode mode)
@@ -325,8 +317,8 @@ void WindowStateRig::act(const LinkEvent &event)
         break;
     case Kind::Replug:
         replugged_.push_back(std::make_unique<Q6Simulator>());
-        plugIn(*replugged_.back());
-        hungUp_ = false;
+        unit_ = replugged_.back().get();
+        hungUp_ = !plugIn(*unit_);
         break;
     case Kind::Tick:
         services.clearAnswers();

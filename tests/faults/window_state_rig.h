@@ -79,9 +79,10 @@ public:
     [[nodiscard]] const KelvoBridge &window() const { return *links_.window; }
 
 private:
-    [[nodiscard]] Q6Simulator &unit() const;
+    [[nodiscard]] Q6Simulator &unit() const { return *unit_; }
     [[nodiscard]] bool unitAlive() const { return !hungUp_; }
-    void plugIn(const Q6Simulator &unit);
+    // The unit's device node made to lead to this unit.
+    [[nodiscard]] bool plugIn(const Q6Simulator &unit);
     void setRelayMode(RelayMode mode);
     // The event itself; faults that only the moment shows go to eventFaults_.
     void act(const LinkEvent &event);
@@ -95,6 +96,7 @@ private:
     TlsTestRelay unverifiedRelay_ {TlsTestRelay::Certificate::Untrusted};
     QTemporaryDir devices_;
     std::vector<std::unique_ptr<Q6Simulator>> replugged_;
+    Q6Simulator *unit_ = nullptr; // the one plugged in last
     bool hungUp_ = false;
     bool ready_ = false;
     int keysIssued_ = 0;
