@@ -98,13 +98,10 @@ void KelvoBridge::handleServerMessage(const QByteArray &message)
     case Code::serverError: {
         // Whoever had the unit loses it with the link, and the tick that would time them out
         // stops with it: the outputs go off now, not once the box is answered.
-        const auto outputsOffIfLinked = [this] {
-            if (!linked)
-                return;
+        if (linked) {
             log(logwindow::statusTag, QStringLiteral("Server error - outputs turned off"));
             sendStimCommand(protocol::outputsOff);
-        };
-        outputsOffIfLinked();
+        }
         linked = false;
         stopButton()->setEnabled(false); // it stays visible while the box waits
         const quint64 resetsBefore = resetCount;
@@ -112,10 +109,8 @@ void KelvoBridge::handleServerMessage(const QByteArray &message)
                                    QString());
         if (resetCount != resetsBefore)
             return; // the link was lost while the box waited, and the window says so already
-        outputsOffIfLinked(); // a remote user linked while the box waited
         kelvoconnect()->Close();
         serverconnected = false;
-        linked = false;
         setButtonIcon(QStringLiteral("red"));
         log(logwindow::statusTag, QStringLiteral("Server connection closed"));
         // As for a lost link: disconnected, saying why, so that the button reads "Connect" and
