@@ -177,8 +177,9 @@ void KelvoBridge::checkUnitResponds()
 void KelvoBridge::fadetimer_Action()
 {
     // A fade still due when the relay link went down (Disconnect, the relay's close) would
-    // show the link up again and log a keep-alive that goes nowhere.
-    if (!serverconnected)
+    // show the link up again and log a keep-alive that goes nowhere; one due when a remote user
+    // linked inside its 200 ms would turn the green lamp amber and ping a link in use.
+    if (!serverconnected || linked)
         return;
     setButtonIcon(QStringLiteral("amber"));
     sendToRelay(kelvo::protocol::keepAlive(connectionKey()->text().toLatin1()), RelayLog::beforeWrite);

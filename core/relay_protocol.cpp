@@ -4,6 +4,7 @@
 
 #include "window/kelvo_bridge.h"
 
+#include "core/rules/link_failure_text.h"
 #include "core/rules/protocol_words.h"
 #include "core/rules/relay_framing.h"
 #include "core/rules/text_rules.h"
@@ -44,7 +45,9 @@ void KelvoBridge::handleServerMessage(const QByteArray &message)
     switch (code) {
     case Code::serverOk:
         serverinfo()->setText(QStringLiteral("Server connection ok at ") + platform::clock().dateTimeText());
-        setButtonIcon(QStringLiteral("amber"));
+        // The relay's word that the link is fine does not end a remote user's control.
+        if (!linked)
+            setButtonIcon(QStringLiteral("amber"));
         return;
     case Code::remoteLinked:
         linked = true;
@@ -92,16 +95,30 @@ void KelvoBridge::handleServerMessage(const QByteArray &message)
         if (code == Code::newKey)
             serverinfo()->setText(QStringLiteral("Getting a new key"));
         return;
-    case Code::serverError:
+    case Code::serverError: {
+        // Whoever had the unit loses it with the link, and the tick that would time them out
+        // stops with it: the outputs go off now, not once the box is answered.
+        if (linked) {
+            log(logwindow::statusTag, QStringLiteral("Server error - outputs turned off"));
+            sendStimCommand(protocol::outputsOff);
+        }
         linked = false;
-        stopButton()->setEnabled(false); // it stays visible
+        stopButton()->setEnabled(false); // it stays visible while the box waits
+        const quint64 resetsBefore = resetCount;
         platform::dialogs().msgBox(QStringLiteral("Server reported a serious error"), platform::MsgBoxCode::CautionOk,
                                    QString());
+        if (resetCount != resetsBefore)
+            return; // the link was lost while the box waited, and the window says so already
         kelvoconnect()->Close();
         serverconnected = false;
         setButtonIcon(QStringLiteral("red"));
         log(logwindow::statusTag, QStringLiteral("Server connection closed"));
+        // As for a lost link: disconnected, saying why, so that the button reads "Connect" and
+        // connects, and no key or OFF button is left from the link that is gone.
+        resetState();
+        showLinkFailure(kelvo::relayErrorText());
         return;
+    }
     case Code::other:
         return; // logged and shown, nothing more
     }

@@ -21,6 +21,8 @@ void KelvoBridge::reopenUnitPort()
         return;
     }
     log(logwindow::statusTag, QStringLiteral("Opened serial port ") + name);
+    // The port is the unit's again, as after Connect: a scan would take it from the links.
+    allowScan = false;
     // A half line from before the error belongs to no line. The filter's memory stays: the
     // unit still runs what it got before, and a restarted unit only stands lower.
     kelvoResults.clear();

@@ -14,4 +14,11 @@ LinkFailureText relayNotReachedText(const QString &reason)
             QStringLiteral("Could not reach the server: %1. Click Connect to try again.").arg(reason)};
 }
 
+LinkFailureText relayErrorText()
+{
+    return {QStringLiteral("Server reported an error"),
+            QStringLiteral("The server reported a serious error and the connection to it was closed. "
+                           "Click Connect to try again.")};
+}
+
 } // namespace kelvo

@@ -13,5 +13,7 @@ struct LinkFailureText {
 
 [[nodiscard]] LinkFailureText relayLostText(const QString &reason);
 [[nodiscard]] LinkFailureText relayNotReachedText(const QString &reason);
+// The relay's own serious error, after which this side closes the link.
+[[nodiscard]] LinkFailureText relayErrorText();
 
 } // namespace kelvo

@@ -3,6 +3,7 @@
 
 #include "support/bridge_fixture.h"
 
+#include "core/rules/link_failure_text.h"
 #include "platform/dialogs.h"
 
 #include <QLabel>
@@ -154,6 +155,9 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         CodeCase{"Ok200", ";200 hello\n", false, false, false, false,
                  "Server connection ok at 2023-11-14 22:13:20", "amber", {}, {}},
+        // A remote user's lamp (green) is not turned to the no-remote-user colour.
+        CodeCase{"Ok200WhileLinkedLeavesTheLamp", ";200 hello\n", true, true, true, true,
+                 "Server connection ok at 2023-11-14 22:13:20", "grey", {}, {}},
         CodeCase{"Linked201", ";201 joined", false, true, true, true, "Remote control established", "green",
                  {"600:40:60:0:0:0:0:0:2.107"}, {"S"}},
         CodeCase{"GoneWhileLinked202", ";202", true, false, false, false, "Waiting for a new connection",
@@ -259,12 +263,13 @@ TEST_F(LinkedBridge, Code400UnlinksBeforeItsBoxAndTurnsAmberAfter)
     EXPECT_TRUE(unit.commands().isEmpty());
 }
 
-TEST_F(LinkedBridge, Code500ClosesTheRelayLinkAfterItsBoxAndKeepsTheUnitPort)
+TEST_F(LinkedBridge, Code500SwitchesTheOutputsOffThenClosesTheRelayLinkAfterItsBoxAndSaysSo)
 {
     window->linked = true;
     window->stopButton()->setEnabled(true);
     window->stopButton()->setVisible(true);
     window->setButtonIcon(QStringLiteral("green"));
+    window->connectionKey()->setText(QStringLiteral("ABCD-EFGH-IJKL-MN"));
     int checked = 0;
     services.onBox = [&](const ScriptedServices::ShownBox &box) {
         EXPECT_EQ(box.kind, ScriptedServices::BoxKind::coded);
@@ -276,7 +281,9 @@ TEST_F(LinkedBridge, Code500ClosesTheRelayLinkAfterItsBoxAndKeepsTheUnitPort)
         EXPECT_TRUE(window->serverconnected);
         EXPECT_TRUE(window->kelvoconnect()->IsConnected());
         EXPECT_EQ(lamp(), QStringLiteral("green"));
-        EXPECT_EQ(log(), QStringList{"<SERVER|;500 fault"});
+        EXPECT_EQ(window->serverinfo()->text(), QStringLiteral(";500 fault"));
+        EXPECT_EQ(log(), (QStringList{"<SERVER|;500 fault", " STATUS|Server error - outputs turned off",
+                                      ">SERIAL|K"}));
         ++checked;
     };
     deliver(";500 fault");
@@ -284,13 +291,30 @@ TEST_F(LinkedBridge, Code500ClosesTheRelayLinkAfterItsBoxAndKeepsTheUnitPort)
     EXPECT_FALSE(window->serverconnected);
     EXPECT_FALSE(window->kelvoconnect()->IsConnected());
     EXPECT_EQ(lamp(), QStringLiteral("red"));
-    EXPECT_TRUE(window->stopButton()->isVisibleTo(window.get()));
-    EXPECT_EQ(window->serverinfo()->text(), QStringLiteral(";500 fault"));
-    EXPECT_EQ(log(), (QStringList{"<SERVER|;500 fault", " STATUS|Server connection closed"}));
+    EXPECT_FALSE(window->stopButton()->isVisibleTo(window.get()));
+    EXPECT_FALSE(window->stopButton()->isEnabled());
+    const kelvo::LinkFailureText failure = kelvo::relayErrorText();
+    EXPECT_EQ(window->serverinfo()->text(), failure.status);
+    EXPECT_EQ(window->infoLabel()->text(), failure.explanation);
+    EXPECT_TRUE(window->connectionKey()->text().isEmpty());
+    EXPECT_EQ(log(), (QStringList{"<SERVER|;500 fault", " STATUS|Server error - outputs turned off", ">SERIAL|K",
+                                  " STATUS|Server connection closed"}));
     EXPECT_TRUE(relay.waitForDisconnected());
-    EXPECT_TRUE(window->kelvoserial()->isOpen());
+    EXPECT_FALSE(relay.received().contains(";quit"));
+    EXPECT_TRUE(unit.waitForCommand("K"));
+    // Disconnected: the button reads what it does, and the next Connect opens the port anew.
+    EXPECT_FALSE(window->kelvoserial()->isOpen());
     EXPECT_TRUE(window->itsAlive);
-    EXPECT_EQ(window->connectButton()->text(), QStringLiteral("Disconnect"));
+    EXPECT_EQ(window->connectButton()->text(), QStringLiteral("Connect"));
+}
+
+TEST_F(LinkedBridge, Code500WithNoRemoteUserSendsNothingToTheUnit)
+{
+    deliver(";500");
+    EXPECT_FALSE(window->serverconnected);
+    EXPECT_EQ(log(), (QStringList{"<SERVER|;500", " STATUS|Server connection closed"}));
+    settle();
+    EXPECT_TRUE(unit.commands().isEmpty());
 }
 
 } // namespace

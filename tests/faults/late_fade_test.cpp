@@ -1,6 +1,7 @@
 // The keep-alive's fade still due when the relay link goes down, by the user's Disconnect or by
 // the relay's close (code 500): when it fires it neither turns the lamp amber nor logs or sends
-// a keep-alive.
+// a keep-alive. Nor when a remote user has linked between the grey blink and the fade: the lamp
+// stays green and no keep-alive goes over a link in remote control.
 
 #include "support/bridge_fixture.h"
 
@@ -41,6 +42,42 @@ TEST_P(LateFade, DoesNothingOnceTheRelayLinkIsDown)
     EXPECT_EQ(lamp(), QStringLiteral("red"));
     EXPECT_EQ(log(), QStringList{});
     EXPECT_TRUE(relay.received().isEmpty());
+}
+
+class LinkInsideTheFade : public BridgeOnRealLinks {};
+
+TEST_F(LinkInsideTheFade, LeavesTheLampGreenAndSendsNoKeepAlive)
+{
+    connectToRelay();
+    ASSERT_FALSE(HasFatalFailure());
+    exchangeKey("ABCD-EFGH-IJKL-MN");
+    ASSERT_FALSE(HasFatalFailure());
+    while (!window->fadetimer()->isArmed() && window->pcount <= 6)
+        tick();
+    ASSERT_TRUE(window->fadetimer()->isArmed());
+    ASSERT_EQ(lamp(), QStringLiteral("grey"));
+
+    // The remote user links inside the 200 ms window.
+    relay.clearRecords();
+    ASSERT_TRUE(relay.sendCode("201"));
+    ASSERT_TRUE(relay.waitForLine(unit.statusLine()));
+    ASSERT_TRUE(window->linked);
+    ASSERT_EQ(lamp(), QStringLiteral("green"));
+    test::clearLog();
+
+    window->fadetimer()->fire();
+    QTest::qWait(50);
+    EXPECT_EQ(lamp(), QStringLiteral("green"));
+    EXPECT_EQ(logStartingWith(QStringLiteral(">SERVER|")), QStringList{});
+    EXPECT_FALSE(relay.received().contains(";ping=")) << relay.received().toStdString();
+
+    // Remote control goes on: the lamp stays green through further ticks.
+    for (int t = 0; t < 7; ++t) {
+        window->lastRead = window->lastWrite = clockSeconds();
+        tick();
+    }
+    EXPECT_FALSE(window->fadetimer()->isArmed());
+    EXPECT_EQ(lamp(), QStringLiteral("green"));
 }
 
 INSTANTIATE_TEST_SUITE_P(EachWayDown, LateFade, ::testing::Values(LinkDown::Disconnect, LinkDown::RelayClose),

@@ -1,8 +1,8 @@
-// The relay connection lost in each link state, refused, or refused for its certificate: one
-// network error in the log, ping stopped, the unit's outputs switched off only if a remote user
-// was linked, nothing sent on an unverified connection, the reason shown in the status text, a
-// link that was up back to the disconnected state, and one press of the button brings the
-// bridge back to a working relay link with a new key.
+// The relay connection lost in each link state, its host not found, refused, or refused for its
+// certificate: one network error in the log, ping stopped, the unit's outputs switched off only
+// if a remote user was linked, nothing sent on an unverified connection, the reason shown in the
+// status text, a link that was up back to the disconnected state, and one press of the button
+// brings the bridge back to a working relay link with a new key.
 
 #include "support/bridge_fixture.h"
 
@@ -19,7 +19,7 @@ using test::BridgeOnRealLinks;
 
 const QString networkErrorPrefix = QStringLiteral(" ERROR |Network error ");
 
-enum class DropIn { Refused, RelayPending, RelayUp, RemoteControl };
+enum class DropIn { HostNotFound, Refused, RelayPending, RelayUp, RemoteControl };
 
 struct DropCase {
     const char *name;
@@ -84,6 +84,14 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
     const DropCase c = GetParam();
     DroppingServer dropper;
     switch (c.state) {
+    case DropIn::HostNotFound:
+        // A name that never resolves (".invalid" is reserved for that).
+        window->relaySettings.host = QStringLiteral("kelvo-relay.invalid");
+        test::clearLog();
+        unit.clearRecords();
+        press();
+        ASSERT_TRUE(unit.waitForCommand("S"));
+        break;
     case DropIn::Refused: {
         // A port where nothing listens any more.
         QTcpServer closed;
@@ -153,7 +161,7 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
 
     // One press connects again; the relay gets its key request on a new connection and the
     // key exchange runs afresh.
-    window->relaySettings.port = relay.port();
+    window->relaySettings = relay.settings();
     connectToRelay();
     ASSERT_FALSE(HasFatalFailure());
     exchangeKey("NEWK-EYNE-WKEY-NE");
@@ -170,7 +178,9 @@ TEST_P(RelayDrop, OneErrorPingStoppedOutputsOffOnlyIfLinkedAndTheButtonRecovers)
 }
 
 INSTANTIATE_TEST_SUITE_P(EachLinkState, RelayDrop,
-                         ::testing::Values(DropCase{"Refused", DropIn::Refused, false, false,
+                         ::testing::Values(DropCase{"HostNotFound", DropIn::HostNotFound, false, false,
+                                                    "Host not found"},
+                                           DropCase{"Refused", DropIn::Refused, false, false,
                                                     "Connection refused"},
                                            DropCase{"RelayPending", DropIn::RelayPending, false, false,
                                                     remoteClosed},

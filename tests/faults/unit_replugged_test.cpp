@@ -111,4 +111,32 @@ TEST_F(UnitReplugged, RetryReopensTheSamePathAndRemoteControlCarriesOn)
     EXPECT_FALSE(relay.lines().contains(";quit"));
 }
 
+// Pulled before the unit ever answered, Connect pressed while it is out (the open fails and
+// offers Find), then plugged back in: once Retry has the port open again, Find is off, as after
+// any Connect that opens it, so no scan can take the port from under the links that follow.
+TEST_F(UnitReplugged, RetryThatReopensThePortTakesFindAway)
+{
+    unit.setSilent(true);
+    press();
+    ASSERT_TRUE(unit.waitForCommand("S"));
+    unit.hangUp();
+    unplug();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(test::waitUntil([this] { return !window->kelvoserial()->isOpen(); }));
+    press();
+    ASSERT_EQ(services.boxes.size(), 1u) << "the port does not open";
+    ASSERT_TRUE(window->allowScan);
+
+    Q6Simulator replugged;
+    plugIn(replugged);
+    ASSERT_FALSE(HasFatalFailure());
+    tick();
+    ASSERT_EQ(noResponseBoxes(), 1);
+    ASSERT_TRUE(window->kelvoserial()->isOpen());
+    EXPECT_FALSE(window->allowScan);
+    // The unit's answer brings the relay link up as ever.
+    ASSERT_TRUE(test::waitUntil([this] { return window->serverconnected; }));
+    EXPECT_FALSE(window->allowScan);
+}
+
 } // namespace

@@ -4,12 +4,14 @@
 // firmware version, the widest date), the status text with a relay message too long for it,
 // the preferences page, the File menu, the log window with a few lines, the about window and
 // the message box that names a found port; then the main page after the relay link was lost
-// in remote control and after the relay could not be reached, driven through the real road
-// (the Q6 simulator and the TLS test relay). Usage: kelvo-screenshots <output folder>.
+// in remote control, after the relay could not be reached, after the relay's serious error in
+// remote control, and with a remote user linked inside the keep-alive's fade, driven through the
+// real road (the Q6 simulator and the TLS test relay). Usage: kelvo-screenshots <output folder>.
 // The store lives in a temporary folder; one fake port is listed so the start-up opens the
 // window without its no-port warning.
 
 #include "platform/clock.h"
+#include "platform/timer.h"
 #include "shell/about_window.h"
 #include "shell/app.h"
 #include "shell/log_window.h"
@@ -99,6 +101,54 @@ bool showRelayNotReached(KelvoBridge &window, Q6Simulator &unit)
         [&] { return window.serverinfo()->text() == QLatin1String("Could not reach the server"); }, 5000);
 }
 
+// Remote control through the test relay, then the relay's serious error (code 500), its box
+// answered; saved while the relay and the unit are still there.
+bool saveServerError(KelvoBridge &window, const QDir &folder)
+{
+    Q6Simulator unit;
+    TlsTestRelay relay;
+    if (!relay.listen())
+        return false;
+    window.relaySettings = relay.settings();
+    connectTo(window, unit);
+    if (!relay.waitForLineMatching(QRegularExpression(QStringLiteral("^;getkey:"))))
+        return false;
+    const QByteArray key = "ABCD-EFGH-IJKL-MN";
+    if (!relay.sendCode("203", " " + key) || !relay.waitForLine(";wait=" + key))
+        return false;
+    if (!relay.sendCode("201") || !relay.waitForLine(unit.statusLine()))
+        return false;
+    if (!relay.sendCode("500", " fault") || !QTest::qWaitFor([&] { return !window.serverconnected; }, 5000))
+        return false;
+    return save(window, folder, "server_error");
+}
+
+// A remote user links between the keep-alive's grey blink and its fade, and the fade fires;
+// saved while the link is up.
+bool saveLinkInsideTheFade(KelvoBridge &window, ScriptedServices &services, const QDir &folder)
+{
+    Q6Simulator unit;
+    TlsTestRelay relay;
+    if (!relay.listen())
+        return false;
+    window.relaySettings = relay.settings();
+    connectTo(window, unit);
+    if (!relay.waitForLineMatching(QRegularExpression(QStringLiteral("^;getkey:"))))
+        return false;
+    const QByteArray key = "ABCD-EFGH-IJKL-MN";
+    if (!relay.sendCode("203", " " + key) || !relay.waitForLine(";wait=" + key))
+        return false;
+    while (!window.fadetimer()->isArmed() && window.pcount <= 6) {
+        services.clock += 5.0;
+        window.ping()->fire();
+    }
+    if (!window.fadetimer()->isArmed() || !relay.sendCode("201") || !relay.waitForLine(unit.statusLine()))
+        return false;
+    window.fadetimer()->fire();
+    QTest::qWait(50);
+    return window.linked && save(window, folder, "link_inside_the_fade");
+}
+
 // What the bridge shows while a remote user is linked, at the longest.
 void showLinked(KelvoBridge &window)
 {
@@ -173,5 +223,7 @@ int main(int argc, char **argv)
     written = showRelayLost(window) && save(window, folder, "relay_lost") && written;
     Q6Simulator unit;
     written = showRelayNotReached(window, unit) && save(window, folder, "relay_not_reached") && written;
+    written = saveServerError(window, folder) && written;
+    written = saveLinkInsideTheFade(window, services, folder) && written;
     return written ? 0 : 1;
 }

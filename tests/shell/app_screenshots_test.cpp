@@ -38,6 +38,8 @@ TEST_F(AppTest, ScreenshotsAreWrittenAtEachWindowsSize)
         {"about_window.png", QSize(320, 120)},
         {"relay_lost.png", mainSize},
         {"relay_not_reached.png", mainSize},
+        {"server_error.png", mainSize},
+        {"link_inside_the_fade.png", mainSize},
     };
     for (const auto &e : expected) {
         const QImage picture(output.filePath(QString::fromLatin1(e.file)));

@@ -54,6 +54,8 @@ public:
     // Answers for the coded boxes, first in first out; with none queued a box answers Ok,
     // or Retry where it offers Retry.
     void pushAnswer(kelvo::platform::MsgBoxAnswer answer) { answers_.enqueue(answer); }
+    // Drops the answers still queued, so none is left for a later box.
+    void clearAnswers() { answers_.clear(); }
     // Runs while a box "is shown", before it returns: lets a test look at the state then.
     std::function<void(const ShownBox &)> onBox;
     double clock = 1'700'000'000.0;

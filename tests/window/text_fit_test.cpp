@@ -225,7 +225,8 @@ TEST_F(TextFit, MainPage)
           QStringLiteral("Remote control established"),
           QStringLiteral("Waiting for a new connection"), QStringLiteral("Waiting for a connection"),
           QStringLiteral("Getting a new key"), kelvo::relayLostText({}).status,
-          kelvo::relayNotReachedText({}).status, QStringLiteral("Checking port ") + longPortName,
+          kelvo::relayNotReachedText({}).status, kelvo::relayErrorText().status,
+          QStringLiteral("Checking port ") + longPortName,
           QStringLiteral("Found a Q6 on ") + longPortName, QStringLiteral("Scan completed")}},
         {w.infoLabel(),
          {welcomeText(),
@@ -233,7 +234,7 @@ TEST_F(TextFit, MainPage)
                          "Click on the key to copy it to the clipboard."),
           // The longest of Qt's reasons for a relay link that failed.
           kelvo::relayNotReachedText(longestRelayError).explanation,
-          kelvo::relayLostText(longestRelayError).explanation}},
+          kelvo::relayLostText(longestRelayError).explanation, kelvo::relayErrorText().explanation}},
         {w.stopButton(), {QStringLiteral("OFF")}},
         {key,
          {QStringLiteral("ABCDEFGHIJKLMNOP"), widest(*key, letters, 16),
