@@ -47,6 +47,8 @@ QByteArray KelvoBridge::takeBackWaitingCommands()
     // The unit never reads what was thrown away, and not every driver counts all it throws
     // away (a pseudo-terminal counts none): the filter no longer knows the levels, either way.
     filterMemory = kelvo::afterCommandsTakenBack(filterMemory);
+    // A status request among them was never asked; the tick asks again when one is due.
+    unansweredSince = 0;
     if (discarded == 0)
         return {};
     log(logwindow::serialTag,

@@ -9,21 +9,31 @@ namespace {
 
 using test::BridgeOnRealLinks;
 
+// The relay link up with a key, then ticks up to the sixth, which greys the lamp and starts the
+// fade.
+class FadeDue : public BridgeOnRealLinks {
+protected:
+    void tickToTheFade()
+    {
+        connectToRelay();
+        ASSERT_FALSE(HasFatalFailure());
+        exchangeKey("ABCD-EFGH-IJKL-MN");
+        ASSERT_FALSE(HasFatalFailure());
+        while (!window->fadetimer()->isArmed() && window->pcount <= 6)
+            tick();
+        ASSERT_TRUE(window->fadetimer()->isArmed());
+        ASSERT_EQ(lamp(), QStringLiteral("grey"));
+    }
+};
+
 enum class LinkDown { Disconnect, RelayClose };
 
-class LateFade : public BridgeOnRealLinks, public ::testing::WithParamInterface<LinkDown> {};
+class LateFade : public FadeDue, public ::testing::WithParamInterface<LinkDown> {};
 
 TEST_P(LateFade, DoesNothingOnceTheRelayLinkIsDown)
 {
-    connectToRelay();
+    tickToTheFade();
     ASSERT_FALSE(HasFatalFailure());
-    exchangeKey("ABCD-EFGH-IJKL-MN");
-    ASSERT_FALSE(HasFatalFailure());
-    // The sixth tick greys the lamp and starts the fade.
-    while (!window->fadetimer()->isArmed() && window->pcount <= 6)
-        tick();
-    ASSERT_TRUE(window->fadetimer()->isArmed());
-    ASSERT_EQ(lamp(), QStringLiteral("grey"));
 
     if (GetParam() == LinkDown::Disconnect) {
         press();
@@ -44,18 +54,12 @@ TEST_P(LateFade, DoesNothingOnceTheRelayLinkIsDown)
     EXPECT_TRUE(relay.received().isEmpty());
 }
 
-class LinkInsideTheFade : public BridgeOnRealLinks {};
+class LinkInsideTheFade : public FadeDue {};
 
 TEST_F(LinkInsideTheFade, LeavesTheLampGreenAndSendsNoKeepAlive)
 {
-    connectToRelay();
+    tickToTheFade();
     ASSERT_FALSE(HasFatalFailure());
-    exchangeKey("ABCD-EFGH-IJKL-MN");
-    ASSERT_FALSE(HasFatalFailure());
-    while (!window->fadetimer()->isArmed() && window->pcount <= 6)
-        tick();
-    ASSERT_TRUE(window->fadetimer()->isArmed());
-    ASSERT_EQ(lamp(), QStringLiteral("grey"));
 
     // The remote user links inside the 200 ms window.
     relay.clearRecords();

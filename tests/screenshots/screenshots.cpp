@@ -67,6 +67,17 @@ void connectTo(KelvoBridge &window, const Q6Simulator &unit)
     window.connectButton()->click();
 }
 
+// Connect pressed, the relay link up through the test relay and a key issued.
+bool connectWithKey(KelvoBridge &window, const Q6Simulator &unit, TlsTestRelay &relay)
+{
+    window.relaySettings = relay.settings();
+    connectTo(window, unit);
+    if (!relay.waitForLineMatching(QRegularExpression(QStringLiteral("^;getkey:"))))
+        return false;
+    const QByteArray key = "ABCD-EFGH-IJKL-MN";
+    return relay.sendCode("203", " " + key) && relay.waitForLine(";wait=" + key);
+}
+
 // Remote control through the test relay, then the relay drops the connection.
 bool showRelayLost(KelvoBridge &window)
 {
@@ -74,12 +85,7 @@ bool showRelayLost(KelvoBridge &window)
     TlsTestRelay relay;
     if (!relay.listen())
         return false;
-    window.relaySettings = relay.settings();
-    connectTo(window, unit);
-    if (!relay.waitForLineMatching(QRegularExpression(QStringLiteral("^;getkey:"))))
-        return false;
-    const QByteArray key = "ABCD-EFGH-IJKL-MN";
-    if (!relay.sendCode("203", " " + key) || !relay.waitForLine(";wait=" + key))
+    if (!connectWithKey(window, unit, relay))
         return false;
     if (!relay.sendCode("201") || !relay.waitForLine(unit.statusLine()))
         return false;
@@ -109,12 +115,7 @@ bool saveServerError(KelvoBridge &window, const QDir &folder)
     TlsTestRelay relay;
     if (!relay.listen())
         return false;
-    window.relaySettings = relay.settings();
-    connectTo(window, unit);
-    if (!relay.waitForLineMatching(QRegularExpression(QStringLiteral("^;getkey:"))))
-        return false;
-    const QByteArray key = "ABCD-EFGH-IJKL-MN";
-    if (!relay.sendCode("203", " " + key) || !relay.waitForLine(";wait=" + key))
+    if (!connectWithKey(window, unit, relay))
         return false;
     if (!relay.sendCode("201") || !relay.waitForLine(unit.statusLine()))
         return false;
@@ -131,12 +132,7 @@ bool saveLinkInsideTheFade(KelvoBridge &window, ScriptedServices &services, cons
     TlsTestRelay relay;
     if (!relay.listen())
         return false;
-    window.relaySettings = relay.settings();
-    connectTo(window, unit);
-    if (!relay.waitForLineMatching(QRegularExpression(QStringLiteral("^;getkey:"))))
-        return false;
-    const QByteArray key = "ABCD-EFGH-IJKL-MN";
-    if (!relay.sendCode("203", " " + key) || !relay.waitForLine(";wait=" + key))
+    if (!connectWithKey(window, unit, relay))
         return false;
     while (!window.fadetimer()->isArmed() && window.pcount <= 6) {
         services.clock += 5.0;
