@@ -195,3 +195,25 @@ TEST(CommandFilter, ChannelsAreTrackedWhileUnlimitedAndBeforeAnyReport)
     EXPECT_TRUE(nothingKnown("A30", 0));
     EXPECT_TRUE(nothingKnown("A+", 0)) << "A30 is known now";
 }
+
+// Commands thrown away ahead of an OFF never reached the unit, one perhaps cut short: where a
+// channel stands is unknown both ways, whatever was commanded or reported, until a level command
+// for that channel.
+TEST(CommandFilter, AfterCommandsTakenBackOnlyALevelCommandSaysWhereAChannelStands)
+{
+    FilterSettings limits = limitedA("50");
+    limits.limitB = true;
+    limits.maxB = "50";
+    Steps step(limits);
+    EXPECT_TRUE(step("A50", 20));
+    EXPECT_TRUE(step("A10", 20)); // perhaps never read
+    EXPECT_TRUE(step("B70", 80)) << "a lowering from the reported 80";
+    step.memory = kelvo::afterCommandsTakenBack(step.memory);
+
+    EXPECT_FALSE(step("A+", 10)) << "the unit may stand at 50";
+    EXPECT_FALSE(step("A80", 10)) << "no clamp up to the maximum from an unknown level";
+    EXPECT_FALSE(step("B60", 80)) << "a cut command may have left B low: 60 is no certain lowering";
+    EXPECT_TRUE(step("A20", 10));
+    EXPECT_TRUE(step("A+", 10)) << "A20 is known now";
+    EXPECT_FALSE(step("B+", 0)) << "B is still unknown";
+}
