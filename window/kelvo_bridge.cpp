@@ -145,8 +145,8 @@ const ControlSettings controlTable[] = {
      .geometry = {198, 202, 120, 20}, .tab = 2, .text = "every 10 secs", .index = 2},
     {.number = 22, .name = "batteryIcon", .kind = Kind::canvas, .page = mainPage,
      .geometry = {326, 228, 35, 20}, .tab = 6},
-    // 10 px: a firmware version of ten characters ("10.107.888") fits; at 11 px it needs 63 of
-    // its 59 px.
+    // 10 px: a dotted version of up to eight digits fits its 59 px ("10.107.888" needs 57, and
+    // 63 at 11 px); a longer text is cut ("2.10712345" needs 60), the whole of it in the tooltip.
     {.number = 23, .name = "version", .kind = Kind::label, .page = mainPage,
      .geometry = {368, 224, 59, 20}, .tab = 7, .flags = elided, .alignmentCode = 2,
      .pixelSize = 10},
