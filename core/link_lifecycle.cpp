@@ -26,7 +26,10 @@ void KelvoBridge::connectButton_Action()
     // The flags decide, never the caption: after the relay's close it still reads "Disconnect".
     if (serverconnected && linked) {
         // End the remote control only; the relay link stays up.
+        const quint64 resetsBefore = resetCount;
         sendToRelay(protocol::endRequest, RelayLog::afterFlush);
+        if (resetCount != resetsBefore)
+            return; // the write found the relay gone: its reset switched the outputs off already
         linked = false;
         setButtonIcon(QStringLiteral("amber"));
         sendStimCommand(protocol::outputsOff);

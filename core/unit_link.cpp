@@ -31,30 +31,35 @@ void KelvoBridge::sendStimCommand(const QByteArray &command)
         logNotSentToUnit(command);
         return;
     }
+    const bool outputsOff = command == kelvo::protocol::outputsOff;
     QByteArray bytes = command + '\r';
-    if (command == kelvo::protocol::outputsOff)
-        bytes.prepend(takeBackWaitingCommands());
+    if (outputsOff) {
+        takeBackWaitingCommands();
+        // The discard may cut a command whose start the device already holds, and not every
+        // driver says how much it threw away: a CR ends such a part there, so that it cannot
+        // swallow the OFF.
+        bytes.prepend('\r');
+    }
     port->Write(bytes);
     port->Flush();
     if (logging)
         log(logwindow::serialOutTag, kelvo::shown(kelvo::trimmed(command)));
+    // A status request among what was thrown away was never asked: asked again, its time kept,
+    // so a unit that does not answer is still judged from the first.
+    if (outputsOff && unansweredSince != 0)
+        sendStimCommand(kelvo::protocol::statusRequest);
 }
 
-QByteArray KelvoBridge::takeBackWaitingCommands()
+void KelvoBridge::takeBackWaitingCommands()
 {
     // The line is slow: whatever waits for it would reach the unit ahead of the OFF.
     const qint64 discarded = kelvoserial()->discardWaiting();
     // The unit never reads what was thrown away, and not every driver counts all it throws
     // away (a pseudo-terminal counts none): the filter no longer knows the levels, either way.
     filterMemory = kelvo::afterCommandsTakenBack(filterMemory);
-    // A status request among them was never asked; the tick asks again when one is due.
-    unansweredSince = 0;
-    if (discarded == 0)
-        return {};
-    log(logwindow::serialTag,
-        QStringLiteral("Discarded %1 bytes still waiting for the Q6, so the outputs go off at once").arg(discarded));
-    // The cut may fall inside a command; a CR ends that part there, so it cannot swallow the OFF.
-    return QByteArrayLiteral("\r");
+    if (discarded > 0)
+        log(logwindow::serialTag,
+            QStringLiteral("Discarded %1 bytes still waiting for the Q6, so the outputs go off at once").arg(discarded));
 }
 
 void KelvoBridge::kelvoserial_DataAvailable()

@@ -23,9 +23,11 @@ void KelvoBridge::reopenUnitPort()
     log(logwindow::statusTag, QStringLiteral("Opened serial port ") + name);
     // The port is the unit's again, as after Connect: a scan would take it from the links.
     allowScan = false;
-    // A half line from before the error belongs to no line. The filter's memory stays: the
-    // unit still runs what it got before, and a restarted unit only stands lower.
+    // A half line from before the error belongs to no line. Whatever still waited for the unit
+    // went with the closed port, a lowering perhaps among it: the filter no longer knows the
+    // levels.
     kelvoResults.clear();
+    filterMemory = kelvo::afterCommandsTakenBack(filterMemory);
 }
 
 void KelvoBridge::logNotSentToUnit(const QByteArray &command) const

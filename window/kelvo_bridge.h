@@ -122,9 +122,8 @@ public:
     void kelvoserial_DataAvailable();
     void kelvoserial_Error();
     void parseStimData(const QByteArray &line);
-    // Ahead of an OFF: throws away what still waits for the unit and says so in the log; what
-    // must go ahead of the "K" on the line (a CR when a command may have been cut).
-    QByteArray takeBackWaitingCommands();
+    // Ahead of an OFF: throws away what still waits for the unit and says so in the log.
+    void takeBackWaitingCommands();
 
     // The unit's port closed under the bridge by an error (core/unit_port_recovery.cpp).
     void reopenUnitPort();

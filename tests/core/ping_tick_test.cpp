@@ -382,8 +382,8 @@ TEST_F(PingTick, RelayDownStopsTheTickButBothChecksStillRun)
     EXPECT_EQ(services.boxes[1].code, platform::MsgBoxCode::CautionRetryCancel);
     EXPECT_EQ(window->pcount, 6) << "no count with the relay down";
     EXPECT_FALSE(window->fadetimer()->isArmed());
-    ASSERT_TRUE(unit.waitForCommands(2));
-    EXPECT_EQ(unit.commands(), (QList<QByteArray>{"K", "S"})) << "the off and the retry poll, no monitor poll";
+    ASSERT_TRUE(unit.waitForCommands(3));
+    EXPECT_EQ(unit.commandsBesideBlankLines(), (QList<QByteArray>{"K", "S"})) << "the off and the retry poll, no monitor poll";
     EXPECT_TRUE(window->ping()->Enabled()) << "Retry turns it on again";
 
     window->itsAlive = true;

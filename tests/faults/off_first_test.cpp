@@ -148,23 +148,40 @@ TEST_F(OffFirst, RemoteCommandsBeyondASecondOfLineTimeAreRefused)
     EXPECT_FALSE(relay.lines().contains(blocked));
 }
 
+// A flood the unit's side swallows whole: nothing waits in the serial layer's own queue, and a
+// pseudo-terminal's driver tells of none, yet the discard still cuts a command in two. The "K"
+// must still reach the unit as a command of its own.
+TEST_F(OffFirst, AnOffStaysACommandOfItsOwnWhereTheDiscardCutsACommand)
+{
+    flood(QList<QByteArray>(2000, "B1234"));
+    ASSERT_FALSE(HasFatalFailure());
+    // Its buffer full, the unit's side ends inside a command (4,095 is no multiple of 6).
+    ASSERT_TRUE(test::waitUntil([this] { return unit.bytesHeld() >= 4095; }));
+    ASSERT_EQ(window->kelvoserial()->bytesWaiting(), 0) << "the driver should tell of nothing waiting";
+    window->stopButton()->click();
+    unit.resumeReading();
+    EXPECT_TRUE(unit.waitForCommand("K")) << unit.commands().mid(unit.commands().size() - 3).join(' ').toStdString();
+}
+
 // Commands the OFF threw away never reached the unit, so the filter cannot count on them: a raise
-// waits for a level command to say where the channel stands again.
+// waits for a level command to say where the channel stands again. The flood stays within what
+// the unit's side takes, so no command is refused and the last one let through is "A10".
 TEST_F(OffFirst, AfterAnOffThrowsCommandsAwayRaisesWaitForALevelCommand)
 {
     window->limitA()->setChecked(true);
     window->maxA()->setText(QStringLiteral("50"));
     QList<QByteArray> upAndDown;
-    for (int i = 0; i < 5000; ++i)
+    for (int i = 0; i < 2000; ++i)
         upAndDown << "A50" << "A10";
     flood(upAndDown);
     ASSERT_FALSE(HasFatalFailure());
+    ASSERT_FALSE(relay.lines().contains(blocked));
     window->stopButton()->click();
     unit.resumeReading();
     ASSERT_TRUE(unit.waitForCommand("K"));
     relay.clearRecords();
 
-    // The unit may stand at 50 (an "A10" thrown away), whatever the filter had counted.
+    // Counted from what was let through, the unit stands at 10; it may stand at 50.
     ASSERT_TRUE(relay.send("A+"));
     ASSERT_TRUE(relay.waitForLine(blocked));
     ASSERT_TRUE(relay.send("A20"));

@@ -188,4 +188,29 @@ TEST_F(UnitSilent, ASilentUnitIsWarnedAboutWithTheMonitorOff)
     EXPECT_FALSE(window->ping()->Enabled());
 }
 
+// A remote that switches the outputs off on every tick, to a unit that has stopped answering:
+// each "K" throws away what waits, a poll perhaps among it, yet the unit is still judged from the
+// first request it left unanswered.
+TEST_F(UnitSilent, RemoteOffsDoNotHideASilentUnit)
+{
+    bringUpRemoteControl();
+    ASSERT_FALSE(HasFatalFailure());
+    const qint64 lastAnswer = window->lastRead;
+    unit.setSilent(true);
+    unit.clearRecords();
+    services.pushAnswer(kelvo::platform::MsgBoxAnswer::Cancel);
+    qint64 warnedAt = 0;
+    services.onBox = [&](const ScriptedServices::ShownBox &) { warnedAt = clockSeconds(); };
+
+    for (int i = 1; i <= 12 && window->linked; ++i) {
+        const qsizetype sent = unit.commands().count("K");
+        ASSERT_TRUE(relay.send("K"));
+        ASSERT_TRUE(test::waitUntil([&] { return unit.commands().count("K") > sent; }));
+        tick();
+    }
+    services.onBox = nullptr;
+    ASSERT_EQ(noResponseBoxes(), 1);
+    EXPECT_LE(warnedAt, lastAnswer + 25);
+}
+
 } // namespace

@@ -83,12 +83,8 @@ void HostileLink::localOff(std::size_t held)
     trace("  local OFF, " + QByteArray::number(discarded) + " bytes taken back");
     forward_.truncate(kept);
     memory_ = kelvo::afterCommandsTakenBack(memory_);
-    QByteArray off = "K\r";
-    if (discarded > 0) {
-        bytesTakenBack_ += discarded;
-        off.prepend('\r');
-    }
-    write(off);
+    bytesTakenBack_ += discarded;
+    write("\rK\r");
 }
 
 void HostileLink::send(const QByteArray &command)

@@ -116,6 +116,13 @@ void Q6Simulator::hangUp()
     pty_.hangUp();
 }
 
+QList<QByteArray> Q6Simulator::commandsBesideBlankLines() const
+{
+    QList<QByteArray> found = commands_;
+    found.removeAll(QByteArray());
+    return found;
+}
+
 void Q6Simulator::stopReading()
 {
     if (notifier_)

@@ -85,6 +85,8 @@ public:
     [[nodiscard]] QByteArray received() const { return received_; }
     // Every complete command (the bytes before each CR, line feeds kept), in order.
     [[nodiscard]] QList<QByteArray> commands() const { return commands_; }
+    // The same without empty lines, such as the CR the bridge sends ahead of an OFF.
+    [[nodiscard]] QList<QByteArray> commandsBesideBlankLines() const;
     [[nodiscard]] qsizetype statusRequests() const { return statusRequests_; }
     void clearRecords();
 
