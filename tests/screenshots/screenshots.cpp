@@ -78,16 +78,19 @@ bool connectWithKey(KelvoBridge &window, const Q6Simulator &unit, TlsTestRelay &
     return relay.sendCode("203", " " + key) && relay.waitForLine(";wait=" + key);
 }
 
+// A remote user linked through the test relay.
+bool remoteControl(KelvoBridge &window, const Q6Simulator &unit, TlsTestRelay &relay)
+{
+    return relay.listen() && connectWithKey(window, unit, relay) && relay.sendCode("201")
+        && relay.waitForLine(unit.statusLine());
+}
+
 // Remote control through the test relay, then the relay drops the connection.
 bool showRelayLost(KelvoBridge &window)
 {
     Q6Simulator unit;
     TlsTestRelay relay;
-    if (!relay.listen())
-        return false;
-    if (!connectWithKey(window, unit, relay))
-        return false;
-    if (!relay.sendCode("201") || !relay.waitForLine(unit.statusLine()))
+    if (!remoteControl(window, unit, relay))
         return false;
     relay.dropConnection();
     return QTest::qWaitFor([&] { return !window.serverconnected; }, 5000);
@@ -113,11 +116,7 @@ bool saveServerError(KelvoBridge &window, const QDir &folder)
 {
     Q6Simulator unit;
     TlsTestRelay relay;
-    if (!relay.listen())
-        return false;
-    if (!connectWithKey(window, unit, relay))
-        return false;
-    if (!relay.sendCode("201") || !relay.waitForLine(unit.statusLine()))
+    if (!remoteControl(window, unit, relay))
         return false;
     if (!relay.sendCode("500", " fault") || !QTest::qWaitFor([&] { return !window.serverconnected; }, 5000))
         return false;
