@@ -1,7 +1,9 @@
 // Random remote texts through relay framing, the split and the filter into a unit that runs them,
 // with the unit's status lines held back, lost, garbled, unasked and delivered in pieces of any
-// size: the blocks and limits hold for every line the unit reads.
+// size: the blocks and limits hold for every line the unit reads. KELVO_FILTER_MODEL_TEXTS runs
+// more texts per test, KELVO_FILTER_MODEL_SEED starts from other seeds.
 
+#include "support/environment.h"
 #include "support/hostile_link.h"
 
 #include <gtest/gtest.h>
@@ -101,6 +103,14 @@ struct Totals {
     qint64 refusedForBacklog = 0;
 };
 
+int textCount() { return test::environmentNumber("KELVO_FILTER_MODEL_TEXTS", 150000); }
+
+// The test's own seed, or one moved by the environment's.
+std::uint64_t seedFor(std::uint64_t own)
+{
+    return own + std::uint64_t(test::environmentNumber("KELVO_FILTER_MODEL_SEED", 0));
+}
+
 Totals runSessions(std::uint64_t seed, int textCount, bool slowLine)
 {
     std::mt19937_64 master(seed);
@@ -144,7 +154,7 @@ Totals runSessions(std::uint64_t seed, int textCount, bool slowLine)
 
 TEST(FilterProperty, LimitsAndBlocksHoldWhateverTheUnitsLinesDo)
 {
-    const Totals totals = runSessions(20261210, 150000, false);
+    const Totals totals = runSessions(seedFor(20261210), textCount(), false);
     // The model must actually have moved the unit and fed the bridge readings.
     EXPECT_GT(totals.sent, 300000);
     EXPECT_GT(totals.parsed, 50000);
@@ -154,7 +164,7 @@ TEST(FilterProperty, LimitsAndBlocksHoldWhateverTheUnitsLinesDo)
 // through, some cut in the middle: the filter must not count on the unit having run them.
 TEST(FilterProperty, LimitsAndBlocksHoldOnASlowLineWhateverTheOffThrowsAway)
 {
-    const Totals totals = runSessions(20261211, 150000, true);
+    const Totals totals = runSessions(seedFor(20261211), textCount(), true);
     EXPECT_GT(totals.sent, 300000);
     EXPECT_GT(totals.parsed, 20000);
     EXPECT_GT(totals.takenBack, 100000) << "the OFFs should throw a lot away";

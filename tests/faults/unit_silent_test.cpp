@@ -22,6 +22,15 @@ protected:
         ASSERT_TRUE(window->monitor10(1)->isChecked());
     }
 
+    // A remote command that reaches the unit, then one tick.
+    void remoteCommandThenTick(const QByteArray &command)
+    {
+        const qsizetype sent = unit.commands().count(command);
+        ASSERT_TRUE(relay.send(command));
+        ASSERT_TRUE(test::waitUntil([&] { return unit.commands().count(command) > sent; }));
+        tick();
+    }
+
     // One tick; the poll it sends is seen by the unit before this returns.
     void pollTick()
     {
@@ -116,10 +125,8 @@ protected:
     // made by then has had its answer handled.
     void commandThenTick()
     {
-        const qsizetype sent = unit.commands().count("A5");
-        ASSERT_TRUE(relay.send("A5"));
-        ASSERT_TRUE(test::waitUntil([&] { return unit.commands().count("A5") > sent; }));
-        tick();
+        remoteCommandThenTick("A5");
+        ASSERT_FALSE(HasFatalFailure());
         QTest::qWait(50); // room for a request still on its way to the unit
         ASSERT_TRUE(test::waitUntil(
             [&] { return relay.lines().count(unit.statusLine()) == unit.statusRequests(); }))
@@ -172,10 +179,8 @@ TEST_F(UnitSilent, ASilentUnitIsWarnedAboutWithTheMonitorOff)
     };
 
     for (int i = 1; i <= 12 && window->linked; ++i) {
-        const qsizetype sent = unit.commands().count("A5");
-        ASSERT_TRUE(relay.send("A5"));
-        ASSERT_TRUE(test::waitUntil([&] { return unit.commands().count("A5") > sent; }));
-        tick();
+        remoteCommandThenTick("A5");
+        ASSERT_FALSE(HasFatalFailure());
     }
     services.onBox = nullptr;
     ASSERT_EQ(noResponseBoxes(), 1);
@@ -203,10 +208,8 @@ TEST_F(UnitSilent, RemoteOffsDoNotHideASilentUnit)
     services.onBox = [&](const ScriptedServices::ShownBox &) { warnedAt = clockSeconds(); };
 
     for (int i = 1; i <= 12 && window->linked; ++i) {
-        const qsizetype sent = unit.commands().count("K");
-        ASSERT_TRUE(relay.send("K"));
-        ASSERT_TRUE(test::waitUntil([&] { return unit.commands().count("K") > sent; }));
-        tick();
+        remoteCommandThenTick("K");
+        ASSERT_FALSE(HasFatalFailure());
     }
     services.onBox = nullptr;
     ASSERT_EQ(noResponseBoxes(), 1);

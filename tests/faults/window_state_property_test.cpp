@@ -6,6 +6,7 @@
 // starts from another seed.
 
 #include "faults/window_state_rig.h"
+#include "support/environment.h"
 
 #include <QRegularExpression>
 #include <QtGlobal>
@@ -20,6 +21,7 @@
 
 namespace {
 
+using test::environmentNumber;
 using test::LinkEvent;
 using test::SequenceSettings;
 using test::WindowStateRig;
@@ -33,13 +35,6 @@ constexpr int defaultSeed = 20261210;
 constexpr int shrinkReplays = 300;
 // Kinds of wrong state shrunk and shown in one run, at most.
 constexpr int maxShrunk = 6;
-
-int environmentNumber(const char *name, int fallback)
-{
-    bool ok = false;
-    const int value = qEnvironmentVariableIntValue(name, &ok);
-    return ok && value > 0 ? value : fallback;
-}
 
 struct Failure {
     std::vector<LinkEvent> played; // up to and with the event after which the window was wrong
